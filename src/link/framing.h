@@ -1,0 +1,19 @@
+// Command transmission and reply reception.
+#pragma once
+
+#include <cstdint>
+
+namespace gonioctl {
+
+// Sends the text up to its trimmed length; status is always 0.
+void GCPUT1(const char *text, int32_t len, int32_t &status);
+// Receives one reply record (up to and including CR) into buf; timeout <= 0 waits without limit.
+void GCGETW(char *buf, int32_t len, float timeout, int32_t &count, int32_t &status);
+// Flush, send with GCPUTS, receive one record with a 15-second time-out.
+void GCQUERY(const char *cmd, int32_t cmdlen, char *reply, int32_t replylen, int32_t &status);
+// Discards every received byte waiting.
+void gcflush();
+// Number of received bytes waiting, -1 while the link is closed.
+void gcpoll(int32_t &count);
+
+}  // namespace gonioctl
