@@ -105,12 +105,18 @@ TEST(TextTest, ReadrealCases) {
         int32_t status;
         float value;  // expected when status is 0
     } cases[] = {
-        {"  12", 0, 12.0f},    {"1E2", 0, 100.0f},
-        {"-0.25", 0, -0.25f},  {"12 5", 0, 12.0f},  // only the first token: no point anywhere
+        {"  12", 0, 12.0f},
+        {"1E2", 0, 100.0f},
+        {"-0.25", 0, -0.25f},
+        {"12 5", 0, 12.0f},     // only the first token: no point anywhere
         {"12 3.4", 0, 123.4f},  // a point in the rest: the rest is read, blanks ignored
-        {"3.5D1", 0, 35.0f},   {"  7  ", 0, 7.0f},
-        {"1.5e-2", 0, 0.015f}, {std::string("42\0  9", 6), 0, 42.0f},
-        {"      ", -1, 0},     {".", -1, 0},
+        {"3.5D1", 0, 35.0f},
+        {"  7  ", 0, 7.0f},
+        {"1.5e-2", 0, 0.015f},
+        {std::string("42\0  9", 6), 0, 42.0f},
+        {std::string("42\0 .5", 6), 0, 42.0f},  // a point after the NUL is outside the text
+        {"      ", -1, 0},
+        {".", -1, 0},
         {"E", -1, 0},
     };
     for (const auto &c : cases) {

@@ -101,7 +101,9 @@ int32_t READREAL(const char *text, int32_t len, float &value) {
     int32_t e = SCANSET(rest, restlen, kBlankNul, 2);
     if (e == 0) e = TRIMLEN(rest, restlen);
     const int32_t d = SCANSET(text, len, "deDE", 4);
-    const int32_t dot = index_of(text, len, '.');
+    // A "." anywhere in the text (not only in the token) decides how the
+    // token is prepared; the search ends at a NUL, where the text ends.
+    const int32_t dot = index_of(text, TRIMLEN(text, len), '.');
     if (e <= 1 && (d > 0 || dot > 0)) return -1;
 
     // Prepare the token so that it always carries a decimal point, which

@@ -38,7 +38,6 @@ class TraceLine {
     void sep();
     char buf_[1024];
     int32_t n_ = 0;
-    bool first_value_ = true;
 };
 
 }  // namespace gonioctl
