@@ -61,13 +61,11 @@ std::string stage_field(double v) {
     return buf;
 }
 
+// Starts the stage towards target; the executor carries it there at its speed.
 void move_stage(Controller &c, double target) {
     Axis &ax = c.model().axes[kStageAxis];
-    const double distance = std::fabs(target - ax.position);
     ax.target = target;
-    ax.position = target;
-    ax.moving = false;
-    if (ax.speed > 0.0) c.busy(distance / ax.speed);
+    ax.moving = true;
 }
 
 // "F5 <pos>"
