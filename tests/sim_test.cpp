@@ -10,7 +10,10 @@
 #include <string>
 #include <thread>
 
+#include "core/errors.h"
+#include "gonioctl.h"
 #include "goniosim/simulator.h"
+#include "link/framing.h"
 #include "support/sim_fixture.h"
 
 namespace {
@@ -273,4 +276,52 @@ TEST_F(SimRaw, ServesAHostThatClosesAndOpensAgain) {
     client = std::make_unique<RawClient>(sim->slave_path());
     ASSERT_TRUE(client->ok());
     EXPECT_EQ(ask("U0,0.0\r"), goniosim::angle_reply({}));
+}
+
+// The library's own link against the simulator.
+
+TEST_F(SimTest, OpeningTheLinkSendsTheHandshakeAndOpeningCommands) {
+    int32_t ier = -1;
+    gcsetport(1, &ier);
+    gcopen(&ier);
+    ASSERT_EQ(ier, 0);
+    wait_idle();
+    EXPECT_EQ(show(sent_lines()), show(Lines{"U0,0.0\r", "DL0\r", "DT1 W-7\r"}));
+    EXPECT_TRUE(sim().unrecognised().empty()) << show(sim().unrecognised());
+}
+
+class EchoingSimTest : public SimTest {
+  protected:
+    EchoingSimTest() { sim_options.echo = true; }
+};
+
+TEST_F(EchoingSimTest, OpeningTheLinkTurnsTheEchoOffWithOneW0) {
+    int32_t ier = -1;
+    gcsetport(1, &ier);
+    gcopen(&ier);
+    ASSERT_EQ(ier, 0);
+    wait_idle();
+    EXPECT_EQ(show(sent_lines()), show(Lines{"U0,0.0\r", "W0\r", "DL0\r", "DT1 W-7\r"}));
+    EXPECT_FALSE(model().echo);
+}
+
+TEST_F(SimTest, TheLibraryReadsCleanRecordsThroughInjectedDamage) {
+    open_link();
+    set_angles(10.0, 20.0, 30.0, 0.0);
+    const std::string clean = "   10.000   20.000   30.000    0.000     0     0\r";
+    const goniosim::Inject cases[] = {{.lf = true}, {.xoff = true}, {.top_bit = true}};
+    for (const auto &inj : cases) {
+        sim().set_inject(inj);
+        char reply[80];
+        int32_t ier = -1;
+        gonioctl::GCQUERY("U0,0.0\r", 7, reply, sizeof reply, ier);
+        EXPECT_EQ(ier, 0);
+        EXPECT_EQ(show(std::string_view(reply, clean.size())), show(clean));
+    }
+    // A record longer than the reader's buffer overflows it.
+    sim().set_inject({.pad_to = 100});
+    char reply[80];
+    int32_t ier = 0;
+    gonioctl::GCQUERY("U0,0.0\r", 7, reply, sizeof reply, ier);
+    EXPECT_EQ(ier, gonioctl::GCERR(13));
 }
