@@ -2,11 +2,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 
@@ -324,4 +327,90 @@ TEST_F(SimTest, TheLibraryReadsCleanRecordsThroughInjectedDamage) {
     int32_t ier = 0;
     gonioctl::GCQUERY("U0,0.0\r", 7, reply, sizeof reply, ier);
     EXPECT_EQ(ier, gonioctl::GCERR(13));
+}
+
+// The standalone program, run as a host developer runs it.
+
+namespace {
+
+std::string goniosim_program() {
+    char self[4096];
+    ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return {};
+    std::string dir(self, static_cast<size_t>(n));
+    dir.erase(dir.rfind('/'));
+    return dir + "/../sim/goniosim";
+}
+
+// Runs goniosim with args; its standard output is readable from *out_fd.
+pid_t spawn_goniosim(const std::vector<std::string> &args, int *out_fd) {
+    int p[2];
+    if (::pipe(p) != 0) return -1;
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(p[1], 1);
+        ::close(p[0]);
+        ::close(p[1]);
+        std::string prog = goniosim_program();
+        std::vector<char *> argv{prog.data()};
+        for (const auto &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(prog.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ::close(p[1]);
+    *out_fd = p[0];
+    return pid;
+}
+
+int wait_exit(pid_t pid) {
+    int st = 0;
+    ::waitpid(pid, &st, 0);
+    return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+}
+
+}  // namespace
+
+TEST(Goniosim, ServesOnItsLinkLogsTheTrafficAndStopsOnSigterm) {
+    if (::access(goniosim_program().c_str(), X_OK) != 0) GTEST_SKIP() << "goniosim not built";
+    char dir[] = "/tmp/goniosim_testXXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string link = std::string(dir) + "/gonio", log = std::string(dir) + "/log";
+    int out = -1;
+    pid_t pid = spawn_goniosim({"--link", link, "--time-scale", "0", "--log", log}, &out);
+    ASSERT_GT(pid, 0);
+    std::string path;
+    char c;
+    while (::read(out, &c, 1) == 1 && c != '\n') path += c;
+    ::close(out);
+    char target[256] = {};
+    ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(path, target);
+    {
+        RawClient host(link);
+        ASSERT_TRUE(host.ok());
+        host.send("W+4,U0,0.0\r");
+        EXPECT_EQ(host.read(1), "    0.000    0.000    0.000    0.000 32768     0\r");
+    }
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(wait_exit(pid), 0);
+    EXPECT_NE(::access(link.c_str(), F_OK), 0) << "link left behind";
+    std::string logged;
+    if (FILE *f = std::fopen(log.c_str(), "r")) {
+        char buf[512];
+        while (std::fgets(buf, sizeof buf, f)) logged += buf;
+        std::fclose(f);
+    }
+    EXPECT_NE(logged.find("< W+4,U0,0.0<CR>"), std::string::npos) << logged;
+    EXPECT_NE(logged.find(">     0.000"), std::string::npos) << logged;
+    ::unlink(log.c_str());
+    ::rmdir(dir);
+
+    // Wrong arguments get a usage message and exit status 2.
+    for (const std::vector<std::string> &bad :
+         {std::vector<std::string>{"--type", "9"}, {"--time-scale", "x"}, {"--bogus"}}) {
+        pid = spawn_goniosim(bad, &out);
+        ::close(out);
+        EXPECT_EQ(wait_exit(pid), 2) << bad[0];
+    }
 }
