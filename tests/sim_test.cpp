@@ -293,12 +293,16 @@ TEST_F(SimTest, OpeningTheLinkSendsTheHandshakeAndOpeningCommands) {
     EXPECT_TRUE(sim().unrecognised().empty()) << show(sim().unrecognised());
 }
 
-class EchoingSimTest : public SimTest {
+// An echoing controller, also on a line paced to 9600 baud as a real one.
+class EchoingSimTest : public SimTest, public ::testing::WithParamInterface<int> {
   protected:
-    EchoingSimTest() { sim_options.echo = true; }
+    EchoingSimTest() {
+        sim_options.echo = true;
+        sim_options.line_rate = GetParam();
+    }
 };
 
-TEST_F(EchoingSimTest, OpeningTheLinkTurnsTheEchoOffWithOneW0) {
+TEST_P(EchoingSimTest, OpeningTheLinkTurnsTheEchoOffWithOneW0) {
     int32_t ier = -1;
     gcsetport(1, &ier);
     gcopen(&ier);
@@ -307,6 +311,8 @@ TEST_F(EchoingSimTest, OpeningTheLinkTurnsTheEchoOffWithOneW0) {
     EXPECT_EQ(show(sent_lines()), show(Lines{"U0,0.0\r", "W0\r", "DL0\r", "DT1 W-7\r"}));
     EXPECT_FALSE(model().echo);
 }
+
+INSTANTIATE_TEST_SUITE_P(LineRates, EchoingSimTest, ::testing::Values(0, 9600));
 
 TEST_F(SimTest, TheLibraryReadsCleanRecordsThroughInjectedDamage) {
     open_link();
