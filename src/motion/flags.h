@@ -9,12 +9,12 @@ namespace gonioctl {
 // Flag word bits acted on by ADDFLAGS (bit 1 asks for the counting command
 // and is left to the drive request).
 inline constexpr int32_t kFlagCount = 1;
-inline constexpr int32_t kFlagGate = 2;        // detector gate on with lead/trail waits
-inline constexpr int32_t kFlagShutterOff = 4;  // shutter line 1 off after the scan
-inline constexpr int32_t kFlagRewind = 8;      // drive the scan circle back afterwards
-inline constexpr int32_t kFlagShutterOn = 16;  // lines 3 and 1 on before the scan
-inline constexpr int32_t kFlagCounter = 32;    // "I -1" first
-inline constexpr int32_t kFlagAttenuator = 64; // lines 3 and 4 on before the scan
+inline constexpr int32_t kFlagGate = 2;         // detector gate on with lead/trail waits
+inline constexpr int32_t kFlagShutterOff = 4;   // shutter line 1 off after the scan
+inline constexpr int32_t kFlagRewind = 8;       // drive the scan circle back afterwards
+inline constexpr int32_t kFlagShutterOn = 16;   // lines 3 and 1 on before the scan
+inline constexpr int32_t kFlagCounter = 32;     // "I -1" first
+inline constexpr int32_t kFlagAttenuator = 64;  // lines 3 and 4 on before the scan
 
 struct DriveFlagState {
     int32_t lead_delay = 0;   // ms after the gate opens, before the shutter
