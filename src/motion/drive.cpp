@@ -226,10 +226,11 @@ void request_body(const float angles[4], int32_t nreadings, float cvalue, const 
     for (int32_t k = 0; k < 4; ++k) current[k] = g_state.angles[k];
 
     if (mode != kDriveNoMotion) {
-        // A target or speed that is not a number would go out as a field of
-        // asterisks and leave the controller to guess: refuse it instead.
+        // A speed that is not a number would go out as a field of asterisks
+        // and leave the circle at whatever speed it had: refuse it instead.
+        // (Targets that are not numbers fail the limit check.)
         for (int32_t k = 0; k < 4; ++k) {
-            if (!std::isfinite(angles[k]) || !std::isfinite(speeds[k])) {
+            if (!std::isfinite(speeds[k])) {
                 ier = kInvalidArgument;
                 return;
             }
