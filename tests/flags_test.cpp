@@ -1,5 +1,7 @@
 // The closing line of a drive built around its scan command, and the delay
 // and add-time values the host keeps in the library.
+#include "motion/flags.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,12 +10,13 @@
 #include "core/state.h"
 #include "core/text.h"
 #include "gonioctl.h"
-#include "motion/flags.h"
 
 namespace gonioctl {
 namespace {
 
-std::string padded(const std::string &s, size_t len) { return s + std::string(len - s.size(), ' '); }
+std::string padded(const std::string &s, size_t len) {
+    return s + std::string(len - s.size(), ' ');
+}
 
 struct LineCase {
     int32_t type;
