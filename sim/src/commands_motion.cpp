@@ -3,11 +3,13 @@
 // counting command with its readings.
 //
 // A relative move ("A<n> d") sets the circle's target and marks it moving;
-// circles started one after the other move together, and "D" waits for the
-// slowest of them (Controller::busy) and leaves each at its target. A move
+// the executor carries moving circles towards their targets as simulated
+// time passes, so circles started one after the other move together, and
+// "D" holds the following commands until the slowest has arrived. A move
 // whose end would leave the limits given by "B"/"L" does not start: it sets
 // the beyond-limit bit (status word 2, bit value 128). With the collision
-// fault set, a move ends in collision instead (status word 1, bit value 1).
+// fault set, the next move ends in collision instead (status word 1, bit
+// value 1) and the fault is used up.
 #include <cctype>
 #include <cmath>
 #include <cstdint>
@@ -103,17 +105,13 @@ bool move_allowed(const Model &m, int32_t n, double end) {
     return within(omega - two_theta, m.coupled_low, m.coupled_high);
 }
 
-// Seconds that an axis needs for a distance at its speed.
-double travel_time(const Axis &a, double distance) {
-    return a.speed > 0.0 ? std::fabs(distance) / a.speed : 0.0;
-}
-
 // Checks a move of axis n to end; false (with the status bit set) when it
 // must not happen.
 bool start_move(Controller &c, int32_t n, double end) {
     Model &m = c.model();
     if (c.fault() == Fault::Collision) {
         m.status1 |= kStatus1Collision;
+        c.set_fault(Fault::None);
         return false;
     }
     if (!move_allowed(m, n, end)) {
@@ -150,24 +148,14 @@ bool relative_move(Controller &c, std::string_view cmd) {
     return true;
 }
 
-// "D": waits until every axis has reached its target.
+// "D": holds the following commands until every axis has arrived.
 void wait_for_motion(Controller &c) {
-    Model &m = c.model();
-    double longest = 0.0;
-    for (int32_t n = 1; n <= 5; ++n)
-        if (m.axes[n].moving)
-            longest =
-                std::fmax(longest, travel_time(m.axes[n], m.axes[n].target - m.axes[n].position));
-    if (longest > 0.0) c.busy(longest);
-    for (int32_t n = 1; n <= 5; ++n) {
-        if (!m.axes[n].moving) continue;
-        m.axes[n].position = m.axes[n].target;
-        m.axes[n].moving = false;
-    }
+    c.busy(remaining_motion_time(c.model()));
 }
 
 // "O<n> d step per": a scan of axis n over d degrees in sub-scans of step
-// degrees; the command holds the line until the scan has ended.
+// degrees at the axis speed; the command holds the line until the scan has
+// ended.
 bool oscillation(Controller &c, std::string_view cmd) {
     const int32_t n = axis_of(cmd, 1);
     if (n == 0 || n == 5) return false;
@@ -176,32 +164,28 @@ bool oscillation(Controller &c, std::string_view cmd) {
     if (!take_number(rest, d) || !take_number(rest, step) || !take_number(rest, per) ||
         !rest_blank(rest))
         return false;
-    wait_for_motion(c);
     Axis &a = c.model().axes[n];
-    const double end = a.position + d;
-    if (!start_move(c, n, end)) return true;
-    const int32_t scans =
-        step > 0.0 ? static_cast<int32_t>(std::ceil(std::fabs(d) / step - 1e-9)) : 1;
-    const double per_scan = scans > 0 ? d / scans : d;
-    for (int32_t i = 0; i < scans; ++i) {
-        c.busy(travel_time(a, per_scan));
-        a.position += per_scan;
+    const double end = end_of(a) + d;
+    if (start_move(c, n, end)) {
+        a.target = end;
+        a.moving = true;
     }
-    a.position = end;
-    a.target = end;
+    wait_for_motion(c);
     return true;
 }
 
-// "M+3,1": one full turn of phi at its speed; phi ends where it started.
+// "M+3,1": one full turn of phi at its speed; the line is held meanwhile.
 bool rotation(Controller &c, std::string_view cmd) {
     if (trim(cmd) != "M+3,1") return false;
-    wait_for_motion(c);
     Axis &phi = c.model().axes[3];
     if (c.fault() == Fault::Collision) {
         c.model().status1 |= kStatus1Collision;
+        c.set_fault(Fault::None);
         return true;
     }
-    c.busy(travel_time(phi, 360.0));
+    phi.target = end_of(phi) + 360.0;
+    phi.moving = true;
+    wait_for_motion(c);
     return true;
 }
 
@@ -215,8 +199,9 @@ bool count_setup(Controller &c, std::string_view cmd) {
     return true;
 }
 
-// "C 0,v": counts v seconds per reading and sends one reading record each,
-// an integer count: 1000 * v + 10 * (reading number).
+// "C 0,v": counts v seconds per reading, one reading record each (an
+// integer count, 1000 * v + 10 * the reading number). The records go out at
+// once; the count holds the following commands for its whole time.
 bool count(Controller &c, std::string_view cmd) {
     std::string_view rest = cmd.substr(1);
     double channel = 0.0, v = 0.0;
@@ -226,12 +211,14 @@ bool count(Controller &c, std::string_view cmd) {
     st.readings = 0;
     double sum = 0.0;
     for (int32_t i = 1; i <= n; ++i) {
-        if (v > 0.0) c.busy(v);
         const long value = std::lround(1000.0 * v) + 10L * i;
         sum += static_cast<double>(value);
         c.reply(std::to_string(value));
     }
-    if (n > 0) st.last_mean = sum / n;
+    if (n > 0) {
+        st.last_mean = sum / n;
+        if (v > 0.0) c.busy(v * n);
+    }
     return true;
 }
 
