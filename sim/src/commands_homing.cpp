@@ -2,11 +2,11 @@
 // them out.
 //
 //   "HM<n>,<speed>"  homes axis n (1..4) to 0 at speed degrees per second.
-//                    The homing takes |position| / speed seconds, during which
-//                    the commands after it wait; the angle request that the
-//                    library sends next is then answered with the angle reply,
-//                    whose last field (status word 2) is the homing status:
-//                    0 when homed, bit 128 when the axis or speed was refused.
+//                    The axis moves home at that speed (it becomes the axis
+//                    speed) and the commands after it wait until it is there; the angle request
+//                    that the library sends next is then answered with the angle reply, whose last
+//                    field (status word 2) is the homing status: 0 when homed, bit 128 when the
+//                    axis or speed was refused.
 //   "EZ<n>,<value>"  sets the encoder (the position) of axis n (1..5).
 //   "M<p1>[<p2>]"    enters manual mode (digits and blanks only; "M+3,1" is
 //                    the phi rotation of the motion family).
@@ -55,13 +55,15 @@ bool home(Controller &c, std::string_view rest) {
         m.status2 |= kRefused;
         return true;
     }
+    // The axis runs home at the homing speed like any other move, so a
+    // reset during the homing leaves it wherever it had got to.
     Axis &a = m.axes[axis];
     const double distance = std::fabs(a.position);
-    a.position = 0.0;
     a.target = 0.0;
-    a.moving = false;
+    a.speed = speed;
+    a.moving = distance > 0.0;
     m.status2 &= ~kRefused;
-    c.busy(distance / speed);
+    if (a.moving) c.busy(distance / speed);
     return true;
 }
 
