@@ -19,6 +19,9 @@ int32_t g_host_interrupt = 0;
 int32_t on_interrupt() {
     return g_host_interrupt;
 }
+void on_set_interrupt(const int32_t *state) {
+    g_host_interrupt = *state;
+}
 
 const std::string kAngles = "  10.000   20.000   30.000   40.000";
 
@@ -91,14 +94,15 @@ TEST_F(HomingTest, NeedUpdateRefusesAndSendsNothing) {
 }
 
 TEST_F(HomingTest, InterruptedHomingResetsAndLosesTheAngles) {
-    gc_callbacks(nullptr, nullptr, nullptr, nullptr, nullptr, on_interrupt, nullptr, nullptr,
-                 nullptr);
+    gc_callbacks(nullptr, nullptr, nullptr, nullptr, nullptr, on_interrupt, nullptr,
+                 on_set_interrupt, nullptr);
     g_host_interrupt = 1;
     int32_t ier = -1;
     gchome_axis(3, 10.0f, &ier);
     EXPECT_EQ(ier, error_code(36));
     const std::string bytes = sent_bytes();
     EXPECT_EQ(show(bytes.substr(0, 19)), show("HM3,  10.0\rU0,0.0\r\x07"));
+    EXPECT_EQ(g_host_interrupt, 1);  // the reset held it off and gave it back
     int32_t flag = 0;
     gc_needupdate(&flag);
     EXPECT_EQ(flag, 1);
