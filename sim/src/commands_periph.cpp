@@ -1,5 +1,5 @@
 // Peripheral commands of the simulated controller: the X-ray generator behind
-// it and the detector-type command.
+// it. (Output lines, waits and the detector-type command are link commands.)
 //
 // The generator is addressed by bracketing its command with "RC1" and "RC0"
 // on one line ("RC1GV   40RC0"). The line splitter hands these over as
@@ -126,11 +126,6 @@ bool handle_periph_command(Controller &c, std::string_view cmd) {
     if (starts_with_ci(cmd, "GC")) return set_point(c, false, cmd.substr(2)), true;
     if (starts_with_ci(cmd, "GS")) return report(c, cmd.substr(2)), true;
 
-    // Detector type: selects the detector interface; nothing to model.
-    if (starts_with_ci(cmd, "DT")) {
-        int32_t type = 0;
-        return parse_int(cmd.substr(2), type);
-    }
     return false;
 }
 
