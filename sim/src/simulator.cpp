@@ -478,6 +478,8 @@ bool Simulator::start() {
     s.t0 = s.last_tick = s.last_rx = Clock::now();
     s.next_byte = s.t0;
     s.stop_req = false;
+    s.hangup_req = false;
+    s.master_hup = false;
     s.log("!", "controller on " + s.slave);
     s.thread = std::thread([&s] { s.run(); });
     return true;

@@ -32,8 +32,8 @@ struct Options {
 
 enum class Fault {
     None,
-    Silence,    // receive everything, answer nothing
-    Garbage,    // answer every request with a line of garbage
+    Silence,    // receive everything, answer nothing (not even BEL or ACK)
+    Garbage,    // answer every request with kGarbageRecord (echo and resets unchanged)
     Collision,  // the next move ends in collision (status word 1 bit 0)
 };
 
