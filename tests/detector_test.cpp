@@ -2,6 +2,7 @@
 // reach the controller, and the controller carrying them out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -22,7 +23,15 @@ struct SequenceCase {
     std::string expected;  // the whole line, CR included
 };
 
-using DetectorTest = SimTest;
+// Nothing answers these lines, so the test waits for them to come through
+// the pseudo-terminal before it looks.
+class DetectorTest : public SimTest {
+  protected:
+    Lines lines_when(size_t n) {
+        EXPECT_TRUE(sim().wait_lines(n)) << show(sent_lines());
+        return sent_lines();
+    }
+};
 
 TEST_F(DetectorTest, SequencesGoOutAsEightyCharactersAndCarriageReturn) {
     open_link();
@@ -51,6 +60,7 @@ TEST_F(DetectorTest, SequencesGoOutAsEightyCharactersAndCarriageReturn) {
         SCOPED_TRACE(c.name);
         clear_sent();
         c.call();
+        sim().wait_lines(std::count(c.expected.begin(), c.expected.end(), '\r'));
         const std::string sent = sent_bytes();
         EXPECT_EQ(sent.size() % 81, 0u) << show(sent);
         EXPECT_EQ(sent, c.expected) << show(sent) << "\n" << show(c.expected);
@@ -62,7 +72,7 @@ TEST_F(DetectorTest, SignalOnOffAndDetectorTypeLines) {
     int32_t ier = -7;
     gcenable_det(&ier);
     EXPECT_EQ(ier, 0);
-    EXPECT_EQ(sent_lines(), (Lines{"W+7\r"}));
+    EXPECT_EQ(lines_when(1), (Lines{"W+7\r"}));
     wait_idle();
     EXPECT_TRUE(model().outputs[7]);
 
@@ -70,7 +80,7 @@ TEST_F(DetectorTest, SignalOnOffAndDetectorTypeLines) {
     ier = -7;
     gcdisable_det(&ier);
     EXPECT_EQ(ier, 0);
-    EXPECT_EQ(sent_lines(), (Lines{"W-7\r"}));
+    EXPECT_EQ(lines_when(1), (Lines{"W-7\r"}));
     wait_idle();
     EXPECT_FALSE(model().outputs[7]);
 
@@ -80,7 +90,7 @@ TEST_F(DetectorTest, SignalOnOffAndDetectorTypeLines) {
     const int32_t type = 5, other = 9;
     gcdettype(&type, &other);
     gcdettype(nullptr, nullptr);
-    EXPECT_EQ(sent_lines(), (Lines{"W+7\r", "DT1 W-7\r", "DT1 W-7\r"}));
+    EXPECT_EQ(lines_when(3), (Lines{"W+7\r", "DT1 W-7\r", "DT1 W-7\r"}));
     wait_idle();
     EXPECT_FALSE(model().outputs[7]);
 }
@@ -107,7 +117,7 @@ TEST_F(DetectorTest, LinkClosedSendsNothing) {
 
 // The controller carries out the waits of a sequence itself: the library
 // returns at once and the lines follow the times given.
-class TimedDetectorTest : public SimTest {
+class TimedDetectorTest : public DetectorTest {
   protected:
     TimedDetectorTest() { sim_options.time_scale = 1.0; }
 };
