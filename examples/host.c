@@ -21,11 +21,17 @@ static void on_angles(const float *a) {
     printf("  angles  2th %8.3f  om %8.3f  phi %8.3f  chi %8.3f\n", a[0], a[1], a[2], a[3]);
 }
 
-static void on_motion(const int32_t *mask) { printf("  moving axes mask %d\n", (int)*mask); }
+static void on_motion(const int32_t *mask) {
+    printf("  moving axes mask %d\n", (int)*mask);
+}
 
-static void on_shutter(const int32_t *state) { printf("  shutter %d\n", (int)*state); }
+static void on_shutter(const int32_t *state) {
+    printf("  shutter %d\n", (int)*state);
+}
 
-static int32_t never_interrupt(void) { return 0; }
+static int32_t never_interrupt(void) {
+    return 0;
+}
 
 /* Prints the library's text of a failed step and answers nonzero. */
 static int failed(const char *step, int32_t ier) {
@@ -42,8 +48,7 @@ static int failed(const char *step, int32_t ier) {
 int main(void) {
     int32_t ier = 0;
 
-    gc_callbacks(on_angles, on_motion, on_shutter, NULL, NULL, never_interrupt, NULL, NULL,
-                 NULL);
+    gc_callbacks(on_angles, on_motion, on_shutter, NULL, NULL, never_interrupt, NULL, NULL, NULL);
 
     gcsetport(1, &ier);
     gcopen(&ier);
