@@ -21,7 +21,7 @@ struct Generator {
     int32_t kv_set = 0, ma_set = 0;  // set-points
     int32_t kv = 0, ma = 0;          // read-backs
     bool computer_mode = true;       // false: local mode, commands refused ("?04")
-    bool switched_on = true;         // false: refused (code 14)
+    bool switched_on = true;         // false: refused ("?13")
     int32_t power_limit_w = 3000;    // kV * mA above this is refused ("?14")
 };
 
