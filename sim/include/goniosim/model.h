@@ -25,6 +25,13 @@ struct Generator {
     int32_t power_limit_w = 3000;    // kV * mA above this is refused ("?14")
 };
 
+// Counting state: the readings asked for by "I <n>" and the mean of the
+// last count, answered to "ST".
+struct Counting {
+    int32_t readings = 0;
+    double last_mean = 0.0;
+};
+
 struct Model {
     int32_t gonio_type = 3;
     Axis axes[6];                                  // index = controller axis number, 1..5 used
@@ -37,6 +44,7 @@ struct Model {
     bool manual_mode = false;
     int32_t ref1 = 0, ref2 = 0;  // values answered to the reference request "I"
     Generator generator;
+    Counting count;
 };
 
 // Moves: a handler starts one by setting an axis's target and moving = true.
