@@ -34,7 +34,7 @@ void usage(FILE *f) {
         "  --log FILE         append a log of the traffic to FILE\n"
         "  -h, --help         this text\n"
         "\n"
-        "Example:  GONIOCTL_COM1=$(goniosim --link /tmp/gonio &) ...\n",
+        "Example:  goniosim --link /tmp/gonio &  GONIOCTL_COM1=/tmp/gonio my-host\n",
         f);
 }
 

@@ -2,15 +2,21 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 
+#include "core/errors.h"
+#include "gonioctl.h"
 #include "goniosim/simulator.h"
+#include "link/framing.h"
 #include "support/sim_fixture.h"
 
 namespace {
@@ -273,4 +279,144 @@ TEST_F(SimRaw, ServesAHostThatClosesAndOpensAgain) {
     client = std::make_unique<RawClient>(sim->slave_path());
     ASSERT_TRUE(client->ok());
     EXPECT_EQ(ask("U0,0.0\r"), goniosim::angle_reply({}));
+}
+
+// The library's own link against the simulator.
+
+TEST_F(SimTest, OpeningTheLinkSendsTheHandshakeAndOpeningCommands) {
+    int32_t ier = -1;
+    gcsetport(1, &ier);
+    gcopen(&ier);
+    ASSERT_EQ(ier, 0);
+    wait_idle();
+    EXPECT_EQ(show(sent_lines()), show(Lines{"U0,0.0\r", "DL0\r", "DT1 W-7\r"}));
+    EXPECT_TRUE(sim().unrecognised().empty()) << show(sim().unrecognised());
+}
+
+// An echoing controller, also on a line paced to 9600 baud as a real one.
+class EchoingSimTest : public SimTest, public ::testing::WithParamInterface<int> {
+  protected:
+    EchoingSimTest() {
+        sim_options.echo = true;
+        sim_options.line_rate = GetParam();
+    }
+};
+
+TEST_P(EchoingSimTest, OpeningTheLinkTurnsTheEchoOffWithOneW0) {
+    int32_t ier = -1;
+    gcsetport(1, &ier);
+    gcopen(&ier);
+    ASSERT_EQ(ier, 0);
+    wait_idle();
+    EXPECT_EQ(show(sent_lines()), show(Lines{"U0,0.0\r", "W0\r", "DL0\r", "DT1 W-7\r"}));
+    EXPECT_FALSE(model().echo);
+}
+
+INSTANTIATE_TEST_SUITE_P(LineRates, EchoingSimTest, ::testing::Values(0, 9600));
+
+TEST_F(SimTest, TheLibraryReadsCleanRecordsThroughInjectedDamage) {
+    open_link();
+    set_angles(10.0, 20.0, 30.0, 0.0);
+    const std::string clean = "   10.000   20.000   30.000    0.000     0     0\r";
+    const goniosim::Inject cases[] = {{.lf = true}, {.xoff = true}, {.top_bit = true}};
+    for (const auto &inj : cases) {
+        sim().set_inject(inj);
+        char reply[80];
+        int32_t ier = -1;
+        gonioctl::GCQUERY("U0,0.0\r", 7, reply, sizeof reply, ier);
+        EXPECT_EQ(ier, 0);
+        EXPECT_EQ(show(std::string_view(reply, clean.size())), show(clean));
+    }
+    // A record longer than the reader's buffer overflows it.
+    sim().set_inject({.pad_to = 100});
+    char reply[80];
+    int32_t ier = 0;
+    gonioctl::GCQUERY("U0,0.0\r", 7, reply, sizeof reply, ier);
+    EXPECT_EQ(ier, gonioctl::GCERR(13));
+}
+
+// The standalone program, run as a host developer runs it.
+
+namespace {
+
+std::string goniosim_program() {
+    char self[4096];
+    ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return {};
+    std::string dir(self, static_cast<size_t>(n));
+    dir.erase(dir.rfind('/'));
+    return dir + "/../sim/goniosim";
+}
+
+// Runs goniosim with args; its standard output is readable from *out_fd.
+pid_t spawn_goniosim(const std::vector<std::string> &args, int *out_fd) {
+    int p[2];
+    if (::pipe(p) != 0) return -1;
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(p[1], 1);
+        ::close(p[0]);
+        ::close(p[1]);
+        std::string prog = goniosim_program();
+        std::vector<char *> argv{prog.data()};
+        for (const auto &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(prog.c_str(), argv.data());
+        ::_exit(127);
+    }
+    ::close(p[1]);
+    *out_fd = p[0];
+    return pid;
+}
+
+int wait_exit(pid_t pid) {
+    int st = 0;
+    ::waitpid(pid, &st, 0);
+    return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+}
+
+}  // namespace
+
+TEST(Goniosim, ServesOnItsLinkLogsTheTrafficAndStopsOnSigterm) {
+    if (::access(goniosim_program().c_str(), X_OK) != 0) GTEST_SKIP() << "goniosim not built";
+    char dir[] = "/tmp/goniosim_testXXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    const std::string link = std::string(dir) + "/gonio", log = std::string(dir) + "/log";
+    int out = -1;
+    pid_t pid = spawn_goniosim({"--link", link, "--time-scale", "0", "--log", log}, &out);
+    ASSERT_GT(pid, 0);
+    std::string path;
+    char c;
+    while (::read(out, &c, 1) == 1 && c != '\n') path += c;
+    ::close(out);
+    char target[256] = {};
+    ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(path, target);
+    {
+        RawClient host(link);
+        ASSERT_TRUE(host.ok());
+        host.send("W+4,U0,0.0\r");
+        EXPECT_EQ(host.read(1), "    0.000    0.000    0.000    0.000 32768     0\r");
+    }
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(wait_exit(pid), 0);
+    EXPECT_NE(::access(link.c_str(), F_OK), 0) << "link left behind";
+    std::string logged;
+    if (FILE *f = std::fopen(log.c_str(), "r")) {
+        char buf[512];
+        while (std::fgets(buf, sizeof buf, f)) logged += buf;
+        std::fclose(f);
+    }
+    EXPECT_NE(logged.find("< W+4,U0,0.0<CR>"), std::string::npos) << logged;
+    EXPECT_NE(logged.find(">     0.000"), std::string::npos) << logged;
+    ::unlink(log.c_str());
+    ::rmdir(dir);
+
+    // Wrong arguments get a usage message and exit status 2.
+    for (const std::vector<std::string> &bad :
+         {std::vector<std::string>{"--type", "9"}, {"--time-scale", "x"}, {"--bogus"}}) {
+        pid = spawn_goniosim(bad, &out);
+        ::close(out);
+        EXPECT_EQ(wait_exit(pid), 2) << bad[0];
+    }
 }

@@ -32,8 +32,8 @@ struct Options {
 
 enum class Fault {
     None,
-    Silence,    // receive everything, answer nothing
-    Garbage,    // answer every request with a line of garbage
+    Silence,    // receive everything, answer nothing (not even BEL or ACK)
+    Garbage,    // answer every request with kGarbageRecord (echo and resets unchanged)
     Collision,  // the next move ends in collision (status word 1 bit 0)
 };
 
@@ -120,6 +120,9 @@ bool handle_gonio_command(Controller &c, std::string_view cmd);
 bool handle_motion_command(Controller &c, std::string_view cmd);
 bool handle_homing_command(Controller &c, std::string_view cmd);
 bool handle_periph_command(Controller &c, std::string_view cmd);
+
+// Readable form of bytes: control characters escaped (<CR>, <BEL>, <x93>).
+std::string escape(std::string_view s);
 
 // The angle reply record for the model's current positions and status words.
 std::string angle_reply(const Model &m);
