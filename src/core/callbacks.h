@@ -32,4 +32,10 @@ int32_t ask_idle();
 void set_interrupt(int32_t state);
 void notify_trace(const char *text, int32_t len);
 
+// Work functions of the exported gc_callbacks and gcwait_anykey.
+int32_t gc_callbacks(gc_angles_cb angles, gc_motion_cb motion, gc_shutter_cb shutter,
+                     gc_attenuator_cb attenuator, gc_spare_cb spare, gc_interrupt_cb interrupt,
+                     gc_idle_cb idle, gc_set_interrupt_cb set_interrupt, gc_trace_cb trace);
+int32_t gcwait_anykey();
+
 }  // namespace gonioctl

@@ -31,11 +31,14 @@ void MEMCOPY(void *dst, const void *src, int32_t count);
 
 // Fills len characters with blanks.
 void blank_fill(char *text, int32_t len);
-// Copies a NUL-terminated or counted source into a blank-padded field (cut to fit).
+// Copies a source into a blank-padded field, cut to fit: srclen characters,
+// or up to the NUL when srclen is negative.
 void set_text(char *field, int32_t len, const char *src, int32_t srclen);
 
 // Length of a character array field, as the 32-bit length the helpers take.
 template <std::size_t N>
-constexpr int32_t length_of(const char (&)[N]) { return static_cast<int32_t>(N); }
+constexpr int32_t length_of(const char (&)[N]) {
+    return static_cast<int32_t>(N);
+}
 
 }  // namespace gonioctl

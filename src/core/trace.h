@@ -14,10 +14,12 @@ namespace gonioctl {
 // The trace level, read from KORU$DBGLEVEL / KORU_DBGLEVEL on first use and kept.
 int32_t DBGLEVEL();
 // True when the trace level is at least the threshold.
-inline bool tracing(int32_t threshold) { return DBGLEVEL() >= threshold; }
+inline bool tracing(int32_t threshold) {
+    return DBGLEVEL() >= threshold;
+}
 
 class TraceLine {
-public:
+  public:
     explicit TraceLine(std::string_view label);
     ~TraceLine();  // writes the line and a newline to standard output
     TraceLine(const TraceLine &) = delete;
@@ -26,16 +28,16 @@ public:
     TraceLine &operator<<(int32_t v);
     TraceLine &operator<<(int64_t v);
     TraceLine &operator<<(double v);
-    TraceLine &operator<<(bool v);             // T or F
+    TraceLine &operator<<(bool v);              // T or F
     TraceLine &operator<<(std::string_view s);  // text as it stands, escaped
+    TraceLine &operator<<(const char *s);       // NUL-terminated text (not a logical)
     TraceLine &text(const char *s, int32_t n);  // counted text, escaped
 
-private:
+  private:
     void append(std::string_view s);
     void sep();
     char buf_[1024];
     int32_t n_ = 0;
-    bool first_value_ = true;
 };
 
 }  // namespace gonioctl
