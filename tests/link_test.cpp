@@ -77,6 +77,19 @@ TEST_F(Link, EchoingControllerGetsExactlyOneW0) {
     EXPECT_FALSE(controller.echo);
 }
 
+TEST_F(Link, FailedHandshakeIsTriedOnceMore) {
+    // The first probe is answered with a signal character, the second properly.
+    peer.on_line([this, probes = 0](const std::string &line) mutable {
+        if (line == "U0,0.0\r" && ++probes == 1) return std::string("\a");
+        return controller(line);
+    });
+    int32_t ier = -1;
+    ::gcopen(&ier);
+    EXPECT_EQ(ier, 0);
+    ASSERT_TRUE(peer.wait_for_suffix("DT1 W-7\r"));
+    EXPECT_EQ(peer.received(), "U0,0.0\rU0,0.0\rDL0\rDT1 W-7\r");
+}
+
 TEST_F(Link, OpenProgramsARawXonXoffLine) {
     int32_t ier = -1;
     ::gcopen(&ier);
