@@ -209,6 +209,9 @@ class ToolTest : public ::testing::Test {
   protected:
     void SetUp() override {
         if (tool_path().empty()) GTEST_SKIP() << "the gonioctl tool is not built";
+#ifndef GONIOCTL_TOOL_HAS_SIM
+        GTEST_SKIP() << "the gonioctl tool is built without the simulator";
+#endif
         // The tool's own settings must not be taken from the test's caller.
         unsetenv("KORU$DBGLEVEL");
         unsetenv("KORU_DBGLEVEL");
@@ -228,13 +231,13 @@ TEST_F(ToolTest, EveryFamilyAgainstTheSimulator) {
     const Case cases[] = {
         {"--sim angles", 0, "2theta"},
         {"--sim update 12.5 6 0 0 angles", 0, "12.500"},
-        {"check 20 10 0 0", 0, "allowed"},
-        {"check 120 10 0 0", 1, "Attempt to drive into 2THETA positive collision limit"},
+        {"--sim check 20 10 0 0", 0, "allowed"},
+        {"--sim check 20 70 0 0", 1, "Attempt to drive into OMEGA positive collision limit"},
         {"--sim drive 20 10 0 0", 1, "Goniometer angles must be updated first"},
         {"--sim update 0 0 0 0 drive 20 10 5 0 --speed 20", 0, "2theta    20.000  omega    10.000"},
         {"--sim --type 4 update 0 0 0 0 drive 20 30 0 0 --oscillate --readings 10 --gate --shutter",
          0, "drive done"},
-        {"--sim update 0 0 0 0 drive 20 10 0 0 --rotate-phi", 0, "drive done"},
+        {"--sim update 0 0 0 0 drive 20 10 0 0 --rotate-phi --speed 180", 0, "drive done"},
         {"--sim update 0 0 0 0 home 2 --speed 50", 0, "omega homed"},
         {"--sim encoder 3 12.5", 0, "phi encoder set to 12.5000"},
         {"--sim manual --speed 2 --params 3,4", 0, "manual mode on"},
@@ -328,7 +331,7 @@ TEST_F(ToolTest, JsonOutputParsesOneDocumentPerCommand) {
 }
 
 TEST_F(ToolTest, JsonFailureCarriesTheErrorText) {
-    const RunResult r = run(words("--json check 0 80 0 0"));
+    const RunResult r = run(words("--json --sim check 0 80 0 0"));
     EXPECT_EQ(r.status, 1);
     const auto docs = lines(r.out);
     ASSERT_EQ(docs.size(), 1u) << r.out;
@@ -355,7 +358,7 @@ TEST_F(ToolTest, CtrlCDuringADriveInterruptsIt) {
 TEST_F(ToolTest, DemoRunsToTheEnd) {
     const RunResult r = run({"demo"}, {}, 120.0);
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_NE(r.out.find("refused: Attempt to drive into 2THETA positive collision limit"),
+    EXPECT_NE(r.out.find("refused: Attempt to drive into OMEGA positive collision limit"),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("demo finished"), std::string::npos) << r.out;
