@@ -290,6 +290,8 @@ TEST_F(ToolTest, WrongArgumentsGiveUsageErrors) {
         "",
         "drive 1 2",
         "drive 1 2 3 x",
+        "drive nan 0 0 0",
+        "--sim generator set 40 inf",
         "shutter ajar",
         "detector gate",
         "detector expose 1 2",

@@ -6,6 +6,8 @@
 // that needs it share the library's state:
 //     gonioctl --sim update 0 0 0 0 drive 20 10 0 0
 #include <CLI/CLI.hpp>
+#include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
@@ -29,10 +31,23 @@ struct Step {
     std::function<bool(Session &)> run;
 };
 
+// Angles, speeds and other real values must be plain numbers: "nan" and
+// "inf" would reach the controller as fields of asterisks.
+const CLI::Validator kFinite(
+    [](std::string &text) -> std::string {
+        char *end = nullptr;
+        const double v = std::strtod(text.c_str(), &end);
+        if (end == text.c_str()) return {};  // the conversion reports it
+        return std::isfinite(v) ? std::string() : "must be a finite number";
+    },
+    "FINITE");
+
 void add_angles(CLI::App *sub, AngleSet &a) {
     static const char *const names[4] = {"2theta", "omega", "phi", "chi"};
     for (int i = 0; i < 4; ++i)
-        sub->add_option(names[i], a.v[i], std::string(names[i]) + " in degrees")->required();
+        sub->add_option(names[i], a.v[i], std::string(names[i]) + " in degrees")
+            ->required()
+            ->check(kFinite);
 }
 
 // One command of the command line with its options, parsed on its own.
@@ -96,7 +111,7 @@ Cli::Cli() {
     app.add_option(
            "--time-scale", g.time_scale,
            "simulator: simulated seconds of motion per real second (default 5; 0 = instant)")
-        ->check(CLI::NonNegativeNumber);
+        ->check(CLI::NonNegativeNumber & kFinite);
     app.add_flag("--stage", g.stage, "declare a motorized detector-distance stage (VESK_STAGE)");
     app.add_flag("--json", g.json, "one JSON object per command on standard output");
 
@@ -132,6 +147,7 @@ Cli::Cli() {
     static const char *const limit_opts[5] = {"--2theta", "--omega", "--phi", "--chi", "--coupled"};
     for (int i = 0; i < 5; ++i)
         limits->add_option(limit_opts[i], limits_set.pair[i], "set: LOW,HIGH in degrees")
+            ->check(kFinite)
             ->expected(2)
             ->delimiter(',');
 
@@ -147,8 +163,8 @@ Cli::Cli() {
     stage->add_option("action", stage_action, "get, set, limits or update")
         ->required()
         ->check(CLI::IsMember({"get", "set", "limits", "update"}));
-    stage->add_option("values", stage_values, "distance, or LOW HIGH for limits");
-    stage->add_option("--speed", stage_speed, "set: stage speed (default 10)");
+    stage->add_option("values", stage_values, "distance, or LOW HIGH for limits")->check(kFinite);
+    stage->add_option("--speed", stage_speed, "set: stage speed (default 10)")->check(kFinite);
     stage->callback([&] {
         const size_t n = stage_values.size();
         const bool good = (stage_action == "get" && n == 0) ||
@@ -162,7 +178,8 @@ Cli::Cli() {
                     [&](Session &s) { return cmd_drive(s, drive); });
     add_angles(drv, drive.target);
     drv->add_option("--speed", drive.speeds, "one speed for all circles, or four: S1,S2,S3,S4")
-        ->delimiter(',');
+        ->delimiter(',')
+        ->check(kFinite);
     auto *osc = drv->add_flag("--oscillate", drive.oscillate,
                               "oscillation scan over the first moving circle (types 2 and 4)");
     drv->add_flag("--rotate-phi", drive.rotate_phi, "phi rotation with gate and shutter")
@@ -173,14 +190,15 @@ Cli::Cli() {
     drv->add_flag("--rewind", drive.rewind, "drive the scan circle back afterwards");
     drv->add_option("--count", drive.count, "readings of the counting command (type 3)")
         ->check(CLI::Range(0, 999999));
-    drv->add_option("--count-value", drive.count_value, "the counting command's real value");
+    drv->add_option("--count-value", drive.count_value, "the counting command's real value")
+        ->check(kFinite);
     drv->add_option("--readings", drive.readings, "oscillation: readings over the scan")
         ->check(CLI::Range(0, 999999));
     lead_opt = drv->add_option("--lead", lead, "gate: ms between gate on and shutter open");
     trail_opt = drv->add_option("--trail", trail, "gate: ms between scan end and gate off");
     flags_opt = drv->add_option("--flags", raw_flags, "further raw flag bits");
     drv->add_option("--timeout", drive.timeout, "seconds to wait for each reply and in all")
-        ->check(CLI::NonNegativeNumber);
+        ->check(CLI::NonNegativeNumber & kFinite);
     drv->add_flag("--no-wait", drive.no_wait, "send the drive and return");
     drv->callback([&] {
         if (!drive.speeds.empty() && drive.speeds.size() != 1 && drive.speeds.size() != 4)
@@ -195,17 +213,19 @@ Cli::Cli() {
     home->add_option("circle", home_circle, "1 2theta, 2 omega, 3 phi, 4 chi")
         ->required()
         ->check(CLI::Range(1, 4));
-    home->add_option("--speed", home_speed, "homing speed (default 5)")->check(CLI::PositiveNumber);
+    home->add_option("--speed", home_speed, "homing speed (default 5)")
+        ->check(CLI::PositiveNumber & kFinite);
 
     auto *enc = add("encoder", "set the encoder of a circle", true,
                     [&](Session &s) { return cmd_encoder(s, enc_circle, enc_value); });
     enc->add_option("circle", enc_circle, "1..4")->required()->check(CLI::Range(1, 4));
-    enc->add_option("value", enc_value, "degrees")->required();
+    enc->add_option("value", enc_value, "degrees")->required()->check(kFinite);
 
     auto *man = add("manual", "set the manual-mode speeds and enter manual mode", true,
                     [&](Session &s) { return cmd_manual(s, man_speeds, man_params); });
     man->add_option("--speed", man_speeds, "one speed, or up to five (4 circles, stage)")
         ->delimiter(',')
+        ->check(kFinite)
         ->expected(1, 5);
     man->add_option("--params", man_params, "the two manual-mode parameters P1,P2")
         ->delimiter(',')
@@ -252,7 +272,7 @@ Cli::Cli() {
     gen->add_option("action", gen_action, "get or set")
         ->required()
         ->check(CLI::IsMember({"get", "set"}));
-    gen->add_option("values", gen_values, "set: voltage (kV) and current (mA)");
+    gen->add_option("values", gen_values, "set: voltage (kV) and current (mA)")->check(kFinite);
     gen->callback([&] {
         if (gen_values.size() != (gen_action == "set" ? 2u : 0u))
             throw CLI::ValidationError("generator " + gen_action,
@@ -356,6 +376,13 @@ int main(int argc, char **argv) {
     bool ok = true;
     for (size_t i = 0; i < plan.size() && ok; ++i) {
         out.begin(plan[i].first);
+        // Ctrl-C between two commands stops the rest of the line.
+        if (session.interrupted()) {
+            session.report_interrupt(plan[i].first);
+            out.end(false);
+            ok = false;
+            break;
+        }
         ok = plan[i].second->run(session);
         out.end(ok);
     }
