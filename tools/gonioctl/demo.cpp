@@ -105,7 +105,8 @@ bool cmd_demo(Session &s) {
     d.timeout = 60.0f;
     if (!cmd_drive(s, d)) return false;
 
-    n.step("drive phi to 90 degrees and chi to 30 degrees");
+    n.step(type == 3 ? "drive phi to 90 degrees and chi to 30 degrees"
+                     : "drive phi to 90 degrees (this goniometer has no chi circle)");
     d.target = {{20.0f, 10.0f, 90.0f, type == 3 ? 30.0f : 0.0f}};
     if (!cmd_drive(s, d)) return false;
 

@@ -177,7 +177,8 @@ Cli::Cli() {
     auto *drv = add("drive", "drive the circles to a set of angles and wait for the motion", true,
                     [&](Session &s) { return cmd_drive(s, drive); });
     add_angles(drv, drive.target);
-    drv->add_option("--speed", drive.speeds, "one speed for all circles, or four: S1,S2,S3,S4")
+    drv->add_option("--speed", drive.speeds,
+                    "one speed for all circles (default 5), or four: S1,S2,S3,S4")
         ->delimiter(',')
         ->check(kFinite);
     auto *osc = drv->add_flag("--oscillate", drive.oscillate,
