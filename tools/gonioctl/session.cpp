@@ -140,24 +140,21 @@ std::string error_text(int32_t value) {
     std::string s = trimmed(text, 128);
     if (!s.empty()) return s;
     // Not one of the library's own values: name what the lower layers pass on.
-    switch (value) {
-        case -1:
-            return "not available";
-        case 2:
-            return "no such device (serial port not found)";
-        case 5:
-            return "access denied or port already in use";
-        case 6:
-            return "invalid serial port handle";
-        case 31:
-            return "serial device failure or device gone";
-        case 87:
-            return "invalid argument";
-        case 599:
-            return "end of data while reading a number from the controller";
-        default:
-            break;
-    }
+    static const struct {
+        int32_t value;
+        const char *text;
+    } kNames[] = {
+        {-1, "not available"},
+        {1, "not a serial device"},
+        {2, "no such device (serial port not found)"},
+        {5, "access denied or port already in use"},
+        {6, "invalid serial port handle"},
+        {31, "serial device failure or device gone"},
+        {87, "invalid argument"},
+        {599, "end of data while reading a number from the controller"},
+    };
+    for (const auto &n : kNames)
+        if (n.value == value) return n.text;
     if (value > 2000 && value < 3000)
         return "cannot read a number from the controller (read status " +
                std::to_string(value - 2000) + ")";
