@@ -115,6 +115,58 @@ TEST_F(DetectorTest, LinkClosedSendsNothing) {
     EXPECT_EQ(sim().received(), "");
 }
 
+int shutter_reports = 0;
+int attenuator_reports = 0;
+void count_shutter(const int32_t *) {
+    ++shutter_reports;
+}
+void count_attenuator(const int32_t *) {
+    ++attenuator_reports;
+}
+
+// The sequences open and close the shutter on the controller, but the
+// library's shutter and attenuator state is only what the shutter calls set.
+TEST_F(DetectorTest, SequencesLeaveShutterAndAttenuatorStateAlone) {
+    open_link();
+    gc_callbacks(nullptr, nullptr, count_shutter, count_attenuator, nullptr, nullptr, nullptr,
+                 nullptr, nullptr);
+    auto send_all = [] {
+        gcenwaitsh_det(100, 2000, 50);
+        gcenwaitdis_det(500);
+        gcenwaitat_det(10, 20, 30);
+    };
+    struct State {
+        int32_t shutter, attenuator;
+    };
+    auto state = [] {
+        State s{-1, -1};
+        float seconds = 0.0f;
+        gcshut_status(&s.shutter, &seconds);
+        gcattn_status(&s.attenuator);
+        return s;
+    };
+
+    int32_t ier = 0;
+    gcshutter(0, &ier);  // closed, attenuator out
+    ASSERT_EQ(ier, 0);
+    shutter_reports = attenuator_reports = 0;
+    send_all();
+    EXPECT_EQ(state().shutter, 0);
+    EXPECT_EQ(state().attenuator, 0);
+
+    gcinat(&ier);  // open, attenuator in
+    ASSERT_EQ(ier, 0);
+    const State before = state();
+    ASSERT_EQ(before.shutter, 1);
+    ASSERT_EQ(before.attenuator, 1);
+    shutter_reports = attenuator_reports = 0;
+    send_all();
+    EXPECT_EQ(state().shutter, 1);
+    EXPECT_EQ(state().attenuator, 1);
+    EXPECT_EQ(shutter_reports, 0);
+    EXPECT_EQ(attenuator_reports, 0);
+}
+
 // The controller carries out the waits of a sequence itself: the library
 // returns at once and the lines follow the times given.
 class TimedDetectorTest : public DetectorTest {

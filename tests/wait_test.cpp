@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include "core/state.h"
 #include "gonioctl.h"
 #include "link/sequencing.h"
@@ -57,8 +59,17 @@ class WaitTest : public SimTest {
         open_link();
     }
 
-    // Puts records on the line before the wait starts reading them.
-    void controller_sends(const std::string &bytes) { sim().send(bytes); }
+    // Puts records on the line and waits until they are in the library's
+    // receive queue, so the wait sees them before it asks for an interrupt.
+    void controller_sends(const std::string &bytes) {
+        sim().send(bytes);
+        for (int i = 0; i < 400; ++i) {
+            int32_t waiting = 0;
+            gcpoll(&waiting);
+            if (waiting >= static_cast<int32_t>(bytes.size())) return;
+            usleep(5000);
+        }
+    }
 
     bool reset_sent() { return sent_bytes().find('\x07') != std::string::npos; }
 };

@@ -15,8 +15,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
-#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -28,21 +26,6 @@ namespace {
 
 constexpr int32_t kStatus1Collision = 1;
 constexpr int32_t kStatus2BeyondLimits = 128;
-
-// Counting state kept beside each model: the readings asked for by "I <n>"
-// and the mean of the last count, answered to "ST".
-struct CountState {
-    int32_t readings = 0;
-    double last_mean = 0.0;
-};
-
-std::mutex g_count_mutex;
-std::map<const Model *, CountState> g_counts;
-
-CountState &count_state(const Model &m) {
-    std::lock_guard<std::mutex> lock(g_count_mutex);
-    return g_counts[&m];
-}
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -195,7 +178,7 @@ bool count_setup(Controller &c, std::string_view cmd) {
     if (rest_blank(rest)) return false;  // a bare "I" is the reference request
     double n = 0.0;
     if (!take_number(rest, n) || !rest_blank(rest)) return false;
-    count_state(c.model()).readings = n > 0.0 ? static_cast<int32_t>(n) : 0;
+    c.model().count.readings = n > 0.0 ? static_cast<int32_t>(n) : 0;
     return true;
 }
 
@@ -206,7 +189,7 @@ bool count(Controller &c, std::string_view cmd) {
     std::string_view rest = cmd.substr(1);
     double channel = 0.0, v = 0.0;
     if (!take_number(rest, channel) || !take_number(rest, v) || !rest_blank(rest)) return false;
-    CountState &st = count_state(c.model());
+    Counting &st = c.model().count;
     const int32_t n = st.readings;
     st.readings = 0;
     double sum = 0.0;
@@ -224,7 +207,7 @@ bool count(Controller &c, std::string_view cmd) {
 
 // "ST": the mean of the last count, one decimal.
 void count_status(Controller &c) {
-    const double mean = count_state(c.model()).last_mean;
+    const double mean = c.model().count.last_mean;
     char text[48];
     std::snprintf(text, sizeof text, "ST %.1f", mean);
     c.reply(text);

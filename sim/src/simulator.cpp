@@ -45,7 +45,12 @@ constexpr size_t kMaxPendingLines = 1000;  // lines waiting for the executor
 constexpr size_t kMaxRecordedBytes = 4u << 20;
 constexpr size_t kMaxRecordedLines = 100000;
 
-// Readable form of a line for the traffic log: control characters escaped.
+bool is_sep(char c) {
+    return c == ' ' || c == '\t' || c == ',';
+}
+
+}  // namespace
+
 std::string escape(std::string_view s) {
     std::string out;
     for (unsigned char c : s) {
@@ -83,12 +88,6 @@ std::string escape(std::string_view s) {
     }
     return out;
 }
-
-bool is_sep(char c) {
-    return c == ' ' || c == '\t' || c == ',';
-}
-
-}  // namespace
 
 std::vector<std::string> split_commands(std::string_view line) {
     std::vector<std::string> cmds;

@@ -26,40 +26,7 @@ using Lines = std::vector<std::string>;
 
 // Control characters in readable form (<CR>, <BEL>, <x93>), for assertions
 // and their messages.
-inline std::string show(std::string_view bytes) {
-    std::string out;
-    for (unsigned char c : bytes) {
-        switch (c) {
-            case 13:
-                out += "<CR>";
-                break;
-            case 10:
-                out += "<LF>";
-                break;
-            case 7:
-                out += "<BEL>";
-                break;
-            case 6:
-                out += "<ACK>";
-                break;
-            case 17:
-                out += "<XON>";
-                break;
-            case 19:
-                out += "<XOFF>";
-                break;
-            default:
-                if (c >= 32 && c < 127) {
-                    out += static_cast<char>(c);
-                } else {
-                    char buf[8];
-                    std::snprintf(buf, sizeof buf, "<x%02X>", c);
-                    out += buf;
-                }
-        }
-    }
-    return out;
-}
+inline std::string show(std::string_view bytes) { return goniosim::escape(bytes); }
 
 inline std::string show(const Lines &lines) {
     std::string out;

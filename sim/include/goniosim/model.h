@@ -20,9 +20,16 @@ struct Axis {
 struct Generator {
     int32_t kv_set = 0, ma_set = 0;  // set-points
     int32_t kv = 0, ma = 0;          // read-backs
-    bool computer_mode = true;       // false: local mode, commands refused (code 13)
-    bool switched_on = true;         // false: refused (code 14)
-    int32_t power_limit_w = 3000;    // kV * mA above this is refused (code 04)
+    bool computer_mode = true;       // false: local mode, commands refused ("?04")
+    bool switched_on = true;         // false: refused ("?13")
+    int32_t power_limit_w = 3000;    // kV * mA above this is refused ("?14")
+};
+
+// Counting state: the readings asked for by "I <n>" and the mean of the
+// last count, answered to "ST".
+struct Counting {
+    int32_t readings = 0;
+    double last_mean = 0.0;
 };
 
 struct Model {
@@ -37,6 +44,7 @@ struct Model {
     bool manual_mode = false;
     int32_t ref1 = 0, ref2 = 0;  // values answered to the reference request "I"
     Generator generator;
+    Counting count;
 };
 
 // Moves: a handler starts one by setting an axis's target and moving = true.

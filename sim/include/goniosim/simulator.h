@@ -121,6 +121,9 @@ bool handle_motion_command(Controller &c, std::string_view cmd);
 bool handle_homing_command(Controller &c, std::string_view cmd);
 bool handle_periph_command(Controller &c, std::string_view cmd);
 
+// Readable form of bytes: control characters escaped (<CR>, <BEL>, <x93>).
+std::string escape(std::string_view s);
+
 // The angle reply record for the model's current positions and status words.
 std::string angle_reply(const Model &m);
 
