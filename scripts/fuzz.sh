@@ -9,6 +9,7 @@
 # fails the run (reproduce: build/fuzz/fuzz/<target>_fuzz <file>).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/deps.sh fuzz
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2
 
