@@ -194,7 +194,7 @@ void gcflush() {
     // flush gives up, and the next reader meets whatever is still arriving.
     for (int32_t pass = 1; q > 0; ++pass) {
         if (pass > g_flush_passes) {
-            if (tracing(4)) TraceLine("Flush: line still busy, bytes waiting") << q;
+            if (tracing(5)) TraceLine("Flush: line still busy, bytes waiting") << q;
             return;
         }
         for (int32_t i = 0; i < q; ++i) {
