@@ -146,6 +146,37 @@ TEST_F(Framing, FarEndClosingEndsTheWaitAtOnce) {
     EXPECT_LT(now_s() - t0, 0.5);
 }
 
+TEST_F(Framing, LineThatNeverFallsQuietCannotHoldTheReaderOrTheFlush) {
+    char buf[16];
+    int32_t count = 0, st = 0;
+
+    // Nothing but characters the reader drops: the time-out still ends the wait.
+    peer.start_flood("\n\x11\x13");
+    double t0 = now_s();
+    GCGETW(buf, 16, 0.3f, count, st);
+    double took = now_s() - t0;
+    peer.stop_flood();
+    EXPECT_EQ(st, GCERR(10));
+    EXPECT_LT(took, 1.5);
+
+    // The flush gives up after its passes; the next reader then meets the
+    // bytes still arriving and reports them (here as an overflow).
+    gonioctl::gcflush();
+    g_flush_passes = 3;
+    t0 = now_s();
+    peer.start_flood("x");
+    int32_t q = 0;
+    while (q == 0 && now_s() - t0 < 2.0) gcpoll(q);
+    t0 = now_s();
+    gonioctl::gcflush();
+    took = now_s() - t0;
+    EXPECT_GE(took, 0.29);
+    EXPECT_LT(took, 1.5);
+    GCGETW(buf, 16, 0.3f, count, st);
+    peer.stop_flood();
+    EXPECT_EQ(st, GCERR(13));
+}
+
 namespace {
 int g_interrupt_asks = 0;
 int32_t interrupt_after_a_few() {

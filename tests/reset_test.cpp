@@ -10,6 +10,7 @@
 
 #include "core/state.h"
 #include "gonioctl.h"
+#include "support/link_fixture.h"
 #include "support/sim_fixture.h"
 
 namespace {
@@ -111,6 +112,20 @@ TEST_F(ResetTest, SilentControllerGivesCode15AfterFourAttempts) {
     EXPECT_EQ(std::count_if(g_events.begin(), g_events.end(),
                             [](const std::string &e) { return e.rfind("set_interrupt", 0) != 0; }),
               0);
+}
+
+using ResetByLine = testsupport::RawLink;
+
+TEST_F(ResetByLine, TextLineAnswerGivesCode15AfterFourAttempts) {
+    // Every line, the reset characters included, is answered with a record.
+    peer.on_line([](const std::string &) { return std::string("READY\r"); });
+    gonioctl::g_state.override_value = 5;
+    int32_t ier = -1;
+    gcsoftreset(&ier);
+    EXPECT_EQ(ier, error_code(15));
+    EXPECT_EQ(show(sent_before_marker()),
+              show(kAckAttempt + kAckAttempt + kAckAttempt + kAckAttempt));
+    EXPECT_EQ(gonioctl::g_state.override_value, 5);
 }
 
 TEST_F(ResetTest, AngleReadFailureAfterTheAnswerIsReported) {

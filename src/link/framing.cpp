@@ -18,6 +18,9 @@
 
 namespace gonioctl {
 
+// About five seconds of a line that never falls quiet.
+constinit int32_t g_flush_passes = 50;
+
 namespace {
 
 constexpr char kCR = 13;
@@ -118,7 +121,10 @@ void GCGETW(char *buf, int32_t len, float timeout, int32_t &count, int32_t &stat
                     if (c == kXON) TraceLine("XON");
                     if (c == kXOFF) TraceLine("XOFF");
                 }
-                if (c == kXON || c == kXOFF || c == kLF) continue;
+                // XON, XOFF and LF are dropped. They still pass the time-out
+                // and interrupt checks below, so a line that carries nothing
+                // else cannot hold the reader past its time-out.
+                const bool dropped = c == kXON || c == kXOFF || c == kLF;
                 if (c == kBEL || c == kEOT || c == kACK) {
                     if (len > 0) buf[0] = c;
                     count = 1;
@@ -126,20 +132,22 @@ void GCGETW(char *buf, int32_t len, float timeout, int32_t &count, int32_t &stat
                     status = GCERR(14);
                     return;
                 }
-                ++k;
-                if (k > len) {
-                    status = GCERR(13);
-                    if (tracing(4)) TraceLine("GCGETW buffer overflow");
-                    return;
-                }
-                buf[k - 1] = c;
-                if (c == kCR) {
-                    count = k;
-                    if (tracing(4)) {
-                        TraceLine("<").text(buf, k);
-                        trace_text('<', buf, k);
+                if (!dropped) {
+                    ++k;
+                    if (k > len) {
+                        status = GCERR(13);
+                        if (tracing(4)) TraceLine("GCGETW buffer overflow");
+                        return;
                     }
-                    return;
+                    buf[k - 1] = c;
+                    if (c == kCR) {
+                        count = k;
+                        if (tracing(4)) {
+                            TraceLine("<").text(buf, k);
+                            trace_text('<', buf, k);
+                        }
+                        return;
+                    }
                 }
             }
         }
@@ -181,7 +189,14 @@ void gcflush() {
     int32_t dataflag = 0;
     int32_t q = 0;
     COMQUEUE(q, dataflag);
-    while (q > 0) {
+    // A controller that never stops sending would otherwise keep the flush,
+    // and every query behind it, going for ever: after the last pass the
+    // flush gives up, and the next reader meets whatever is still arriving.
+    for (int32_t pass = 1; q > 0; ++pass) {
+        if (pass > g_flush_passes) {
+            if (tracing(5)) TraceLine("Flush: line still busy, bytes waiting") << q;
+            return;
+        }
         for (int32_t i = 0; i < q; ++i) {
             char byte = 0;
             int32_t done = 0;

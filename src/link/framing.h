@@ -11,9 +11,14 @@ void GCPUT1(const char *text, int32_t len, int32_t &status);
 void GCGETW(char *buf, int32_t len, float timeout, int32_t &count, int32_t &status);
 // Flush, send with GCPUTS, receive one record with a 15-second time-out.
 void GCQUERY(const char *cmd, int32_t cmdlen, char *reply, int32_t replylen, int32_t &status);
-// Discards every received byte waiting.
+// Discards every received byte waiting, looking again after a pause while
+// more keeps arriving, for at most g_flush_passes looks.
 void gcflush();
 // Number of received bytes waiting, -1 while the link is closed.
 void gcpoll(int32_t &count);
+
+// How many batches gcflush discards (each followed by a 0.1-second pause)
+// before it gives up on a line that never falls quiet. Lowered by tests only.
+extern constinit int32_t g_flush_passes;
 
 }  // namespace gonioctl

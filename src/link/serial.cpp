@@ -113,6 +113,19 @@ speed_t baud_constant(int32_t baud, bool &ok) {
     }
 }
 
+// Common start of a read or a write: nothing done yet, status 0; false when
+// there is nothing to transfer, or no open port (status: bad handle).
+bool start_transfer(int32_t requested, int32_t &done, int32_t &status) {
+    done = 0;
+    status = 0;
+    if (requested <= 0) return false;
+    if (g_link.fd < 0) {
+        status = os_error(EBADF);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int32_t os_error(int err) {
@@ -295,13 +308,7 @@ void COMSETUP(int32_t baud, int8_t databits, const char *parity, int32_t parityl
 }
 
 void COMREAD(char *buf, int32_t requested, int32_t &done, int32_t &status) {
-    done = 0;
-    status = 0;
-    if (requested <= 0) return;
-    if (g_link.fd < 0) {
-        status = os_error(EBADF);
-        return;
-    }
+    if (!start_transfer(requested, done, status)) return;
     ssize_t n = ::read(g_link.fd, buf, static_cast<size_t>(requested));
     if (n > 0) {
         done = static_cast<int32_t>(n);
@@ -314,13 +321,7 @@ void COMREAD(char *buf, int32_t requested, int32_t &done, int32_t &status) {
 }
 
 void COMWRITE(const char *buf, int32_t requested, int32_t &done, int32_t &status) {
-    done = 0;
-    status = 0;
-    if (requested <= 0) return;
-    if (g_link.fd < 0) {
-        status = os_error(EBADF);
-        return;
-    }
+    if (!start_transfer(requested, done, status)) return;
     const double hold = g_write_stalled ? 0.0 : static_cast<double>(g_write_hold_seconds);
     const double deadline = monotonic_seconds() + hold;
     auto remaining_ms = [&]() {
@@ -417,6 +418,9 @@ void COMCLOSE(int32_t &status) {
 
 void GCSLEEP(float seconds) {
     if (!(seconds >= 0.0f)) return;
+    // Keeps the millisecond count in range; no pause of the link is longer.
+    constexpr float kLongestPause = 86400.0f;
+    if (seconds > kLongestPause) seconds = kLongestPause;
     auto ms = static_cast<int64_t>(static_cast<double>(seconds) * 1000.0 + 0.5);
     timespec req{static_cast<time_t>(ms / 1000), static_cast<long>((ms % 1000) * 1000000)};
     timespec rem{};

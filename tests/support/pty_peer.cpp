@@ -1,5 +1,6 @@
 #include "support/pty_peer.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
@@ -81,7 +82,32 @@ bool PtyPeer::wait_for_suffix(std::string_view suffix, int ms) {
     return false;
 }
 
+void PtyPeer::start_flood(std::string pattern, int max_ms) {
+    stop_flood();
+    flood_stop_ = false;
+    flooder_ = std::thread([this, pattern = std::move(pattern), max_ms] {
+        // Non-blocking while flooding, so the writer never sticks in a
+        // write once the library stops reading.
+        const int flags = fcntl(master_, F_GETFL);
+        fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(max_ms);
+        while (!flood_stop_ && std::chrono::steady_clock::now() < until) {
+            if (::write(master_, pattern.data(), pattern.size()) <= 0) {
+                pollfd pfd{master_, POLLOUT, 0};
+                ::poll(&pfd, 1, 1);
+            }
+        }
+        fcntl(master_, F_SETFL, flags);
+    });
+}
+
+void PtyPeer::stop_flood() {
+    flood_stop_ = true;
+    if (flooder_.joinable()) flooder_.join();
+}
+
 void PtyPeer::hang_up() {
+    stop_flood();
     stop_ = true;
     if (reader_.joinable()) reader_.join();
     if (master_ >= 0) ::close(master_);

@@ -39,6 +39,10 @@ class PtyPeer {
     bool wait_for_suffix(std::string_view suffix, int ms = 3000);
     // Closes the controller side: the library's descriptor sees a hang-up.
     void hang_up();
+    // Writes the pattern over and over, as fast as the terminal takes it,
+    // until stop_flood() or for at most max_ms.
+    void start_flood(std::string pattern, int max_ms = 5000);
+    void stop_flood();
 
   private:
     void run();
@@ -51,6 +55,8 @@ class PtyPeer {
     Responder responder_;
     std::atomic<bool> stop_{false};
     std::thread reader_;
+    std::atomic<bool> flood_stop_{false};
+    std::thread flooder_;
 };
 
 }  // namespace testsupport
