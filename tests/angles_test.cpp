@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "core/errors.h"
 #include "core/state.h"
 #include "gonioctl.h"
 #include "support/sim_fixture.h"
+#include "support/stdout_capture.h"
 
 namespace gonioctl {
 namespace {
@@ -164,6 +166,34 @@ TEST_F(Angles, CollisionInStatusWordStillStoresAndReports) {
     EXPECT_EQ(stored[3], 50.0f);
     EXPECT_EQ(g_angles_calls, 1);
     EXPECT_EQ(g_angles_seen[0], 340.0f);
+}
+
+// Trace level 2, set before the library first looks at it.
+class AnglesTraced : public Angles {
+  protected:
+    void SetUp() override {
+        unsetenv("KORU$DBGLEVEL");
+        setenv("KORU_DBGLEVEL", "2", 1);
+        Angles::SetUp();
+    }
+};
+
+TEST_F(AnglesTraced, LearningTheCountIsTracedWithTheReply) {
+    open_link();
+    float out[4];
+    testing::StdoutCapture capture;
+    sim().queue_reply(" 1.000 2.000 3.000 0 0\r");
+    EXPECT_EQ(read(out), GCERR(6));
+    set_angles(10, 20, 30, 40);
+    EXPECT_EQ(read(out), 0);
+    EXPECT_EQ(read(out), 0);  // learnt: no further count lines
+    const std::string text = capture.take();
+    size_t n = 0;
+    for (size_t at = 0; (at = text.find("GCREADA ifields = ", at)) != std::string::npos; ++at) ++n;
+    EXPECT_EQ(n, 2u) << text;
+    EXPECT_NE(text.find("GCREADA ifields = 3\n 1.000 2.000 3.000 0 0<CR>"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("GCREADA ifields = 4\n"), std::string::npos) << text;
 }
 
 struct NeedUpdateCase {

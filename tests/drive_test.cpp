@@ -245,6 +245,19 @@ INSTANTIATE_TEST_SUITE_P(
                  {"W+7\r", "WA     0\r", "W+3,\r", "W+1  O2 -20.000  10.000   250\r", "W-1\r",
                   "WA     0\r", "W-7\r", kEnd},
                  2},
+        // After the lead wait the oscillation command would make a line too
+        // long to send whole: it goes on a line of its own, readings intact.
+        WireCase{"OscillationAfterLeadWait",
+                 2,
+                 {0, 0, 0, 0},
+                 {0, -20, 0, 0},
+                 kTwo,
+                 2,
+                 2,
+                 500,
+                 0,
+                 {"W+7\r", "WA     0\r", "O2 -20.000  10.000   250\r", "WA     0\r", "W-7\r", kEnd},
+                 2},
         WireCase{"PhiRotation",
                  3,
                  {0, 0, 0, 0},
@@ -342,6 +355,10 @@ struct RefusalCase {
     std::vector<float> to;
     int32_t mode;
     int32_t code;  // the library's code, or kInvalidArgument itself
+    float omega_speed = 2.0f;
+    int32_t flags = 0;
+    int32_t nreadings = 0;
+    float cvalue = 0.0f;
 };
 
 class DriveRefusal : public DriveTest, public ::testing::WithParamInterface<RefusalCase> {};
@@ -354,9 +371,10 @@ TEST_P(DriveRefusal, SendsNothingAfterTheAngleRead) {
     ::gcsetlimits(low, high);
     clear_sent();
     std::vector<float> speeds = kTwo;
-    const bool bad_speed = c.code == gonioctl::kInvalidArgument;
-    if (bad_speed) speeds[1] = std::numeric_limits<float>::infinity();
-    EXPECT_EQ(drive(c.to, speeds, c.mode), bad_speed ? c.code : gonioctl::GCERR(c.code));
+    const bool bad_input = c.code == gonioctl::kInvalidArgument;
+    speeds[1] = c.omega_speed;
+    EXPECT_EQ(drive(c.to, speeds, c.mode, c.flags, c.nreadings, c.cvalue),
+              bad_input ? c.code : gonioctl::GCERR(c.code));
     EXPECT_EQ(sent_lines(), Lines{kAsk});
     EXPECT_EQ(g_masks, std::vector<int32_t>{0});
 }
@@ -370,8 +388,39 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalCase{"OmegaBeyondHigh", {0, 70, 0, 0}, 1, 1},
         RefusalCase{"Coupled", {-105, 50, 0, 0}, 1, 3},
         RefusalCase{"TargetNotANumber", {0, 0, std::numeric_limits<float>::quiet_NaN(), 0}, 1, 5},
-        RefusalCase{"SpeedNotANumber", {0, 10, 0, 0}, 1, gonioctl::kInvalidArgument}),
+        RefusalCase{"SpeedInfinite",
+                    {0, 10, 0, 0},
+                    1,
+                    gonioctl::kInvalidArgument,
+                    std::numeric_limits<float>::infinity()},
+        RefusalCase{"SpeedNotANumber",
+                    {0, 10, 0, 0},
+                    1,
+                    gonioctl::kInvalidArgument,
+                    std::numeric_limits<float>::quiet_NaN()},
+        // Too large for the speed field: would go out as asterisks.
+        RefusalCase{"SpeedTooLarge", {0, 10, 0, 0}, 1, gonioctl::kInvalidArgument, 1.0e5f},
+        // A count the counting command cannot carry.
+        RefusalCase{
+            "TooManyReadings", {0, 0, 0, 0}, 0, gonioctl::kInvalidArgument, 2.0f, 1, 1000000, 2.5f},
+        RefusalCase{"CountValueTooLarge",
+                    {0, 0, 0, 0},
+                    1,
+                    gonioctl::kInvalidArgument,
+                    2.0f,
+                    1,
+                    10,
+                    1.0e7f}),
     [](const ::testing::TestParamInfo<RefusalCase> &info) { return std::string(info.param.name); });
+
+TEST_F(DriveTest, OscillationReadingsBeyondTheirFieldAreRefused) {
+    ready(2, {0, 0, 0, 0});
+    // 2e9 readings over three sub-scans: no six-character field holds the
+    // readings per sub-scan.
+    EXPECT_EQ(drive({0, 25, 0, 0}, kTwo, 2, 0, 2000000000), gonioctl::kInvalidArgument);
+    EXPECT_EQ(sent_lines(), Lines{kAsk});
+    EXPECT_EQ(g_masks, std::vector<int32_t>{0});
+}
 
 TEST_F(DriveTest, NeedUpdateRefusesBeforeAnyTraffic) {
     ready(3, {0, 0, 0, 0});

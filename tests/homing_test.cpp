@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "core/state.h"
@@ -53,13 +54,35 @@ TEST_F(HomingTest, HomingCommandThenAngleRequest) {
         float speed;
         const char *line;
     } cases[] = {
-        {3, 10.0f, "HM3,  10.0\r"},  {2, 5.0f, "HM2,   5.0\r"},      {1, 1000.0f, "HM1,1000.0\r"},
-        {4, -10.0f, "HM4, -10.0\r"}, {1, 123456.0f, "HM1,******\r"},
+        {3, 10.0f, "HM3,  10.0\r"},
+        {2, 5.0f, "HM2,   5.0\r"},
+        {1, 1000.0f, "HM1,1000.0\r"},
+        {4, -10.0f, "HM4, -10.0\r"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.line);
         EXPECT_EQ(home_with_reply(c.circle, c.speed, kAngles + "     0     0\r"), 0);
         EXPECT_EQ(show(sent_lines()), show(Lines{c.line, "U0,0.0\r"}));
+    }
+}
+
+// A circle or speed that its field cannot hold would go out as asterisks:
+// the homing is refused before anything is sent.
+TEST_F(HomingTest, UnwritableCircleOrSpeedIsRefused) {
+    struct {
+        int32_t circle;
+        float speed;
+    } cases[] = {
+        {1, 123456.0f},
+        {1, std::numeric_limits<float>::infinity()},
+        {1, std::numeric_limits<float>::quiet_NaN()},
+        {10, 5.0f},
+        {-1, 5.0f},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.circle);
+        EXPECT_EQ(home_with_reply(c.circle, c.speed, kAngles + "     0     0\r"), 87);
+        EXPECT_EQ(sent_bytes(), "");
     }
 }
 
@@ -134,22 +157,24 @@ TEST_F(HomingTest, SimulatedHomingEndToEnd) {
 }
 
 TEST_F(HomingTest, EncoderSetCommand) {
+    // A circle or value that its field cannot hold would go out as
+    // asterisks: it is refused and nothing is sent.
     struct {
         int32_t circle;
         float value;
-        const char *line;
+        const char *line;  // nullptr: refused
     } cases[] = {
-        {1, 12.5f, "EZ1, 12.5000\r"},
-        {4, -5.25f, "EZ4, -5.2500\r"},
-        {2, 1000.0f, "EZ2,********\r"},
+        {1, 12.5f, "EZ1, 12.5000\r"}, {3, 1000.0f, nullptr},
+        {3, -180.0f, nullptr},        {3, std::numeric_limits<float>::quiet_NaN(), nullptr},
+        {12, 1.0f, nullptr},          {4, -5.25f, "EZ4, -5.2500\r"},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE(c.line ? c.line : "refused");
         clear_sent();
         int32_t ier = -1;
         gcencoder_set(c.circle, c.value, &ier);
-        EXPECT_EQ(ier, 0);
-        EXPECT_EQ(show(sent_lines()), show(Lines{c.line}));
+        EXPECT_EQ(ier, c.line ? 0 : 87);
+        EXPECT_EQ(show(sent_lines()), show(c.line ? Lines{c.line} : Lines{}));
     }
     wait_idle();
     EXPECT_DOUBLE_EQ(model().axes[4].position, -5.25);

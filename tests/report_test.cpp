@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <string>
 
@@ -60,14 +61,33 @@ TEST(ConsoleTest, LinesCarryPrinterControl) {
     EXPECT_EQ(cap.take(), "ABC");
 }
 
-TEST(ConsoleTest, WriteToAClosedOutputFailsQuietly) {
-    StdoutCapture cap;
-    const int saved = ::dup(STDOUT_FILENO);
-    ::close(STDOUT_FILENO);
-    EXPECT_EQ(CON_WRITE("ABC", 3, 3), -1);
-    CON_LINE("ABC", 3);  // nothing to see, nothing breaks
-    ::dup2(saved, STDOUT_FILENO);
-    ::close(saved);
+TEST(ConsoleTest, UnusableOutputFailsQuietly) {
+    // A closed standard output, and a pipe whose reader has gone: the writes
+    // fail, and the second must not end the process with SIGPIPE.
+    std::signal(SIGPIPE, SIG_DFL);
+    for (bool broken_pipe : {false, true}) {
+        std::fflush(stdout);
+        const int saved = ::dup(STDOUT_FILENO);
+        if (broken_pipe) {
+            int p[2];
+            ASSERT_EQ(::pipe(p), 0);
+            ::close(p[0]);
+            ::dup2(p[1], STDOUT_FILENO);
+            ::close(p[1]);
+        } else {
+            ::close(STDOUT_FILENO);
+        }
+        const int32_t written = CON_WRITE("ABC", 3, 3);
+        CON_LINE("ABC", 3);  // nothing to see, nothing breaks
+        TraceLine("GONE") << int32_t{1};
+        ::dup2(saved, STDOUT_FILENO);
+        ::close(saved);
+        EXPECT_EQ(written, -1) << broken_pipe;
+        sigset_t pending;
+        sigemptyset(&pending);
+        sigpending(&pending);
+        EXPECT_EQ(sigismember(&pending, SIGPIPE), 0) << "SIGPIPE left pending";
+    }
 }
 
 TEST(ReportTest, TextsByFamily) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
 
 #include "core/format.h"
 #include "core/state.h"
@@ -161,6 +162,36 @@ TEST_F(Stage, PositionRepliesAreReadAsFixedPointWithThreeImpliedDecimals) {
         }
         EXPECT_FLOAT_EQ(distance, c.distance) << show(c.reply);
     }
+}
+
+TEST_F(Stage, PositionOrLimitThatDoesNotFitItsFieldIsRefusedUnsent) {
+    open_link();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    // The position goes out x10 in 8 characters with 2 decimals (9 with 3 for
+    // the update): 9999.999 fits, 10000.0 and -1000.0 do not.
+    for (float bad : {nan, inf, -inf, 10000.0f, -1000.0f, 1.0e30f}) {
+        clear_sent();
+        int32_t ier = -99;
+        ::gcsetdistance(bad, 10.0f, &ier);
+        EXPECT_EQ(ier, kInvalidArgument) << bad;
+        ier = -99;
+        ::gcsetdistlimits(0.0f, bad, &ier);
+        EXPECT_EQ(ier, kInvalidArgument) << bad;
+        ier = -99;
+        ::gcsetdistlimits(bad, 0.0f, &ier);
+        EXPECT_EQ(ier, kInvalidArgument) << bad;
+        float reported = 7.0f;
+        ier = -99;
+        ::gcupdate_dist(bad, &reported, &ier);
+        EXPECT_EQ(ier, kInvalidArgument) << bad;
+        EXPECT_EQ(reported, 7.0f);
+        EXPECT_EQ(sent_lines(), Lines{}) << bad << show(sent_lines());
+    }
+    int32_t ier = -99;
+    ::gcsetdistance(9999.9f, 10.0f, &ier);
+    EXPECT_EQ(ier, 0);
+    EXPECT_EQ(sent_lines(), (Lines{"S5   10.00000 F5 99999.00\r", "D\r"})) << show(sent_lines());
 }
 
 TEST_F(Stage, SecondLimitRecordMissingAssignsNothing) {

@@ -1,6 +1,7 @@
 // Angle update and reference read against the simulated controller.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 #include "core/errors.h"
@@ -106,6 +107,23 @@ TEST_F(Update, BadReplyStopsTheUpdateAndKeepsTheFlag) {
     EXPECT_EQ(sent_lines(), (Lines{"U0,0.0\r", "U1,   10.000\r"}));
     EXPECT_EQ(reported[0], 7.0f);
     EXPECT_EQ(need_update(), 1);
+}
+
+TEST_F(Update, AngleThatIsNotANumberIsRefusedBeforeAnythingIsSent) {
+    open_link();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    float reported[4] = {7, 7, 7, 7};
+    EXPECT_EQ(update(10, 10, nan, 10, reported), kInvalidArgument);
+    EXPECT_EQ(update(-inf, 10, 10, 10, reported), kInvalidArgument);
+    EXPECT_EQ(sent_lines(), Lines{});
+    EXPECT_EQ(reported[0], 7.0f);
+    EXPECT_EQ(need_update(), 1);
+
+    // Without a chi circle the chi value is never sent, so it does not matter.
+    set_type(2);
+    EXPECT_EQ(update(10, 10, 10, nan, reported), 0);
+    EXPECT_EQ(need_update(), 0);
 }
 
 TEST(UpdateClosed, ClosedLinkDoesNothing) {

@@ -178,6 +178,14 @@ int32_t to_float(double v, float &value) {
     return 0;
 }
 
+// A real number read as by parse_real, as single precision; value is set
+// only on success.
+int32_t parse_float(const char *s, int32_t n, int32_t d, float &value) {
+    double v = 0.0;
+    const int32_t st = parse_real(s, n, d, v);
+    return st != 0 ? st : to_float(v, value);
+}
+
 }  // namespace
 
 // ---- single-field writes -------------------------------------------------
@@ -307,43 +315,32 @@ FieldWriter &FieldWriter::tr(int32_t n) {
     return *this;
 }
 
-FieldWriter &FieldWriter::i(int64_t v, int32_t w) {
+// One fixed-width field, written by write(tmp, w) into a scratch area; a
+// field wider than the widest written in one piece gets leading blanks.
+template <class Write>
+FieldWriter &FieldWriter::field(int32_t w, Write write) {
     if (w > kMaxField) {
         tr(w - kMaxField);
         w = kMaxField;
     }
-    char tmp[kMaxField];
     if (w > 0) {
-        write_i(tmp, w, v);
+        char tmp[kMaxField];
+        write(tmp, w);
         put(tmp, w);
     }
     return *this;
+}
+
+FieldWriter &FieldWriter::i(int64_t v, int32_t w) {
+    return field(w, [v](char *dst, int32_t n) { write_i(dst, n, v); });
 }
 
 FieldWriter &FieldWriter::f(double v, int32_t w, int32_t d) {
-    if (w > kMaxField) {
-        tr(w - kMaxField);
-        w = kMaxField;
-    }
-    char tmp[kMaxField];
-    if (w > 0) {
-        write_f(tmp, w, d, v);
-        put(tmp, w);
-    }
-    return *this;
+    return field(w, [v, d](char *dst, int32_t n) { write_f(dst, n, d, v); });
 }
 
 FieldWriter &FieldWriter::z(int64_t v, int32_t w) {
-    if (w > kMaxField) {
-        tr(w - kMaxField);
-        w = kMaxField;
-    }
-    char tmp[kMaxField];
-    if (w > 0) {
-        write_z(tmp, w, v);
-        put(tmp, w);
-    }
-    return *this;
+    return field(w, [v](char *dst, int32_t n) { write_z(dst, n, v); });
 }
 
 // ---- single-field reads ---------------------------------------------------
@@ -353,10 +350,7 @@ int32_t read_i(const char *text, int32_t w, int32_t &value) {
 }
 
 int32_t read_f(const char *text, int32_t w, int32_t d, float &value) {
-    double v = 0.0;
-    const int32_t st = parse_real(text, field_len(text, w), d < 0 ? 0 : d, v);
-    if (st != 0) return st;
-    return to_float(v, value);
+    return parse_float(text, field_len(text, w), d < 0 ? 0 : d, value);
 }
 
 int32_t read_g16(const char *text, int32_t w, float &value) {
@@ -398,27 +392,25 @@ int32_t ListReader::next_item(const char *&start, int32_t &n) {
     return 1;
 }
 
-int32_t ListReader::real(float &v) {
+// Reads the next item with convert(start, n); an empty item leaves the
+// variable unchanged, and the first failure stays for every later item.
+template <class Convert>
+int32_t ListReader::read_item(Convert convert) {
     if (status_ != 0) return status_;
     const char *s = nullptr;
     int32_t n = 0;
     const int32_t r = next_item(s, n);
     if (r == kReadEnd) return status_ = kReadEnd;
     if (r == 0) return 0;
-    double d = 0.0;
-    int32_t st = parse_real(s, n, 0, d);
-    if (st == 0) st = to_float(d, v);
-    return status_ = st;
+    return status_ = convert(s, n);
+}
+
+int32_t ListReader::real(float &v) {
+    return read_item([&v](const char *s, int32_t n) { return parse_float(s, n, 0, v); });
 }
 
 int32_t ListReader::integer(int32_t &v) {
-    if (status_ != 0) return status_;
-    const char *s = nullptr;
-    int32_t n = 0;
-    const int32_t r = next_item(s, n);
-    if (r == kReadEnd) return status_ = kReadEnd;
-    if (r == 0) return 0;
-    return status_ = parse_int(s, n, v);
+    return read_item([&v](const char *s, int32_t n) { return parse_int(s, n, v); });
 }
 
 }  // namespace gonioctl

@@ -48,6 +48,8 @@ class FieldWriter {
 
   private:
     void put(const char *s, int32_t n);
+    template <class Write>
+    FieldWriter &field(int32_t w, Write write);
     char *buf_;
     int32_t len_;
     int32_t pos_ = 0;
@@ -82,6 +84,8 @@ class ListReader {
 
   private:
     int32_t next_item(const char *&start, int32_t &n);
+    template <class Convert>
+    int32_t read_item(Convert convert);
     const char *text_;
     int32_t len_;
     int32_t pos_ = 0;

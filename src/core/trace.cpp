@@ -1,11 +1,10 @@
 // Trace level and trace lines on standard output.
 #include "core/trace.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "core/state.h"
+#include "support/console.h"
 #include "support/settings.h"
 
 namespace gonioctl {
@@ -35,8 +34,8 @@ TraceLine::TraceLine(std::string_view label) {
 TraceLine::~TraceLine() {
     // Room for the newline is always kept back by append().
     buf_[n_++] = '\n';
-    ssize_t r = ::write(STDOUT_FILENO, buf_, static_cast<size_t>(n_));
-    (void)r;  // a host without standard output loses its trace
+    // A host without a usable standard output loses its trace, nothing more.
+    CON_WRITE(buf_, n_, n_);
 }
 
 void TraceLine::append(std::string_view s) {

@@ -3,7 +3,7 @@
 // A trace line is a label followed by values in free format, separated by
 // blanks. Control characters are shown escaped (<CR>, <BEL>, <0x1B>) so a
 // trace never garbles a terminal. Lines are built in a fixed buffer (no
-// allocation) and written with one write(2) when the line ends.
+// allocation) and written to standard output in one piece when the line ends.
 #pragma once
 
 #include <cstdint>

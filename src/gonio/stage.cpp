@@ -54,6 +54,15 @@ void read_stage_value(float &value, int32_t &ier) {
     ier = status == 0 ? 0 : ERR_IOSTAT(status);
 }
 
+// True when v can be written in a Fw.d field. A position or limit written as
+// a field of stars tells the controller nothing it can use (and a drive would
+// still be started), so such a value is refused before anything is sent.
+bool fits_field(float v, int32_t w, int32_t d) {
+    char field[16];
+    write_f(field, w, d, v);
+    return field[0] != '*';
+}
+
 }  // namespace
 
 int32_t stage_is_motorized() {
@@ -87,6 +96,10 @@ void gcsetdistance(float distance, float speed, int32_t &ier) {
     if (!stage_reachable()) return;
 
     const float position = distance * kScale;
+    if (!fits_field(position, 8, 2)) {
+        ier = kInvalidArgument;
+        return;
+    }
     float s = speed;
     if (s < kMinSpeed) s = kMinSpeed;
     if (s > kMaxSpeed) s = kMaxSpeed;
@@ -120,6 +133,10 @@ void gcgetdistlimits(float &low, float &high, int32_t &ier) {
 void gcsetdistlimits(float low, float high, int32_t &ier) {
     ier = 0;
     if (!stage_reachable()) return;
+    if (!fits_field(low * kScale, 8, 2) || !fits_field(high * kScale, 8, 2)) {
+        ier = kInvalidArgument;
+        return;
+    }
 
     FieldWriter w(g_stage.command, length_of(g_stage.command));
     w.lit("B").i(5, 1).lit(" ").f(low * kScale, 8, 2).f(high * kScale, 8, 2).chr('\r');
@@ -129,6 +146,10 @@ void gcsetdistlimits(float low, float high, int32_t &ier) {
 void gcupdate_dist(float distance, float &reported, int32_t &ier) {
     ier = 0;
     if (!stage_reachable()) return;
+    if (!fits_field(distance * kScale, 9, 3)) {
+        ier = kInvalidArgument;
+        return;
+    }
 
     char text[16];
     FieldWriter w(text, length_of(text));

@@ -66,6 +66,16 @@ void gcupdate(const float requested[4], float reported[4], int32_t &ier) {
     ier = 0;
     if (g_state.link_open == 0) return;
 
+    // An angle that is not a number would go out as a field of stars and leave
+    // the controller's register unknown: refuse it before anything is sent.
+    const int32_t n = circles_in_use(g_state);
+    for (int32_t k = 0; k < n; ++k) {
+        if (!std::isfinite(requested[k])) {
+            ier = kInvalidArgument;
+            return;
+        }
+    }
+
     for (int k = 0; k < 4; ++k) w.requested[k] = ANGLE_MOD(requested[k], 360.0f);
 
     gcreada(g_state.angles, ier);

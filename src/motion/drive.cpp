@@ -10,11 +10,11 @@
 #include "core/format.h"
 #include "core/state.h"
 #include "core/text.h"
-#include "core/trace.h"
 #include "gonio/angles.h"
 #include "gonio/collision.h"
 #include "link/sequencing.h"
 #include "motion/drive_state.h"
+#include "motion/fields.h"
 #include "motion/flags.h"
 
 namespace gonioctl {
@@ -31,6 +31,9 @@ constexpr float kNoSpeed = 1.0E-32f;
 // What the controller appends to every drive: report the angles.
 constexpr char kAngleRequest[] = " U0,0.\r";
 constexpr int32_t kAngleRequestLen = 7;
+
+// Longest command line that GCPUTS sends without cutting it.
+constexpr int32_t kCommandLineLen = 32;
 
 // Distance below which a circle is taken to stand at its target.
 float move_threshold(int32_t type) {
@@ -76,9 +79,6 @@ void send_speed_and_move(int32_t circle, float speed, float delta, int32_t type,
     w.lit(" A").i(circle, 1).tr(1);
     n = type == 4 ? left_justified(delta, 9, 4) : left_justified(delta, 8, 3);
     w.a(g_drive.number_text, n).chr('\r');
-    if (tracing(3))
-        TraceLine("GCDRSC move") << circle << static_cast<double>(speed)
-                                 << static_cast<double>(delta);
     send_single(ier);
 }
 
@@ -104,6 +104,39 @@ bool phi_rotation(int32_t &ier) {
     return true;
 }
 
+bool is_command_letter(char c) {
+    for (const char *l = "ASDCMIWU"; *l != '\0'; ++l)
+        if (c == *l) return true;
+    return false;
+}
+
+// Sends the drive buffer as one command line per command. The oscillation
+// command starts with no command letter, so it rides on the line of the
+// command before it; after the lead wait ("WA" and its delay) that line is
+// longer than the 32 characters of a command line and its end, the
+// readings per sub-scan, would be cut off. Such an oscillation command goes
+// on a line of its own instead.
+void send_drive_buffer(int32_t &ier) {
+    const char *b = g_drive.buffer;
+    const int32_t used = TRIMLEN(b, kDriveBufferLen);
+    int32_t osc = 0;
+    while (osc < used && b[osc] != 'O') ++osc;
+    if (osc < used) {
+        int32_t from = osc;
+        while (from > 0 && !is_command_letter(b[from - 1])) --from;
+        if (from > 0) --from;  // the command the oscillation rides on
+        if (from > 0 && b[from] == 'A' && (b[from - 1] == 'W' || b[from - 1] == 'w')) --from;
+        int32_t to = osc + 1;
+        while (to < used && !is_command_letter(b[to])) ++to;
+        if (osc > 0 && TRIMLEN(b + from, to - from) > kCommandLineLen) {
+            GCPUTS(b, osc, ier);
+            if (ier == 0) GCPUTS(b + osc, kDriveBufferLen - osc, ier);
+            return;
+        }
+    }
+    GCPUTS(b, kDriveBufferLen, ier);
+}
+
 bool holds_cr(const char *text, int32_t len) {
     for (int32_t i = 0; i < len; ++i)
         if (text[i] == '\r') return true;
@@ -126,6 +159,10 @@ bool oscillation(const float current[4], int32_t nreadings, int32_t flags, int32
     const float size = std::fabs(d);
     const int32_t n = size <= 10.0f ? 1 : static_cast<int32_t>(std::ceil(size / 10.0f));
     const double per_scan = std::round(static_cast<double>(nreadings) / n);
+    if (!fits_i(static_cast<int64_t>(per_scan), 6)) {
+        ier = kInvalidArgument;  // readings per sub-scan that no field holds
+        return true;
+    }
     FieldWriter(g_drive.scan_command, kScanCommandLen)
         .lit(" O")
         .i(k + 1, 1)
@@ -225,12 +262,21 @@ void request_body(const float angles[4], int32_t nreadings, float cvalue, const 
     float current[4];
     for (int32_t k = 0; k < 4; ++k) current[k] = g_state.angles[k];
 
+    // A counting command whose numbers do not fit their fields would start
+    // a count the host did not ask for.
+    const bool counting = type == 3 && cvalue > 0.0f && (flags & kFlagCount) && nreadings > 0;
+    if (counting && !(fits_i(nreadings, 6) && fits_f(cvalue, 10, 3))) {
+        ier = kInvalidArgument;
+        return;
+    }
+
     if (mode != kDriveNoMotion) {
-        // A speed that is not a number would go out as a field of asterisks
-        // and leave the circle at whatever speed it had: refuse it instead.
-        // (Targets that are not numbers fail the limit check.)
+        // A speed that is not a number, or too large for its field, would go
+        // out as a field of asterisks and leave the circle at whatever speed
+        // it had: refuse it instead. (Targets that are not numbers fail the
+        // limit check.)
         for (int32_t k = 0; k < 4; ++k) {
-            if (!std::isfinite(speeds[k])) {
+            if (!fits_f(speeds[k], 10, 5)) {
                 ier = kInvalidArgument;
                 return;
             }
@@ -252,28 +298,27 @@ void request_body(const float angles[4], int32_t nreadings, float cvalue, const 
         if (mode == kDrivePhiRotation) {
             if (!phi_rotation(ier)) return;
             if (queued) return;
-            GCPUTS(g_drive.buffer, kDriveBufferLen, ier);
+            send_drive_buffer(ier);
             return;
         }
         if (type == 2 || type == 4) {
             g_drive.cut_refs[kOmega] = ANGLE_MOD(current[kOmega] + 180.0f, 360.0f);
             if (mode == kDriveOscillation && oscillation(current, nreadings, flags, type, ier)) {
                 if (ier != 0 || queued) return;
-                GCPUTS(g_drive.buffer, kDriveBufferLen, ier);
+                send_drive_buffer(ier);
                 return;
             }
         }
         if (!plain_move(current, type, ier)) return;
     }
 
-    if (type == 3 && cvalue > 0.0f && (flags & kFlagCount) && nreadings > 0)
-        counting_command(nreadings, cvalue);
+    if (counting) counting_command(nreadings, cvalue);
 
     if (mode != kDriveNoMotion) {
         closing_line(flags);
         if (queued) return;
     }
-    if (TRIMLEN(g_drive.buffer, kDriveBufferLen) != 0) GCPUTS(g_drive.buffer, kDriveBufferLen, ier);
+    if (TRIMLEN(g_drive.buffer, kDriveBufferLen) != 0) send_drive_buffer(ier);
 }
 
 }  // namespace
@@ -283,10 +328,6 @@ void drive_request(const float angles[4], int32_t nreadings, float cvalue, const
     g_drive.moving_mask = 0;
     ier = 0;
     if (!g_state.link_open) return;
-    if (tracing(3))
-        TraceLine(queued ? "GCQDRSC" : "GCDRSC")
-            << static_cast<double>(angles[0]) << static_cast<double>(angles[1])
-            << static_cast<double>(angles[2]) << static_cast<double>(angles[3]) << mode << flags;
     request_body(angles, nreadings, cvalue, speeds, mode, flags, queued, ier);
     notify_motion(g_drive.moving_mask);
 }

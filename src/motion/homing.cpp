@@ -12,6 +12,7 @@
 #include "link/framing.h"
 #include "link/reset.h"
 #include "link/sequencing.h"
+#include "motion/fields.h"
 
 namespace gonioctl {
 
@@ -89,6 +90,12 @@ void gchome_axis(int32_t circle, float speed, int32_t &ier) {
         return;
     }
 
+    // A circle or speed that its field cannot hold would go out as
+    // asterisks: nothing is sent.
+    if (!fits_i(circle, 1) || !fits_f(speed, 6, 1)) {
+        ier = kInvalidArgument;
+        return;
+    }
     FieldWriter(g_home_cmd, kCommandLen).lit("HM").i(circle, 1).lit(",").f(speed, 6, 1).chr('\r');
     GCPUT1(g_home_cmd, kCommandLen, ier);
     if (ier != 0) return;
@@ -117,6 +124,13 @@ void gchome_axis(int32_t circle, float speed, int32_t &ier) {
 }
 
 void gcencoder_set(int32_t circle, float value, int32_t &ier) {
+    ier = 0;
+    // A value the field cannot hold (below -99.9999 or above 999.9999, or
+    // not a number) would set the encoder to nothing the host meant.
+    if (!fits_i(circle, 1) || !fits_f(value, 8, 4)) {
+        ier = kInvalidArgument;
+        return;
+    }
     FieldWriter(g_encoder_cmd, kCommandLen)
         .lit("EZ")
         .i(circle, 1)
