@@ -23,15 +23,9 @@ struct SequenceCase {
     std::string expected;  // the whole line, CR included
 };
 
-// Nothing answers these lines, so the test waits for them to come through
-// the pseudo-terminal before it looks.
-class DetectorTest : public SimTest {
-  protected:
-    Lines lines_when(size_t n) {
-        EXPECT_TRUE(sim().wait_lines(n)) << show(sent_lines());
-        return sent_lines();
-    }
-};
+// Nothing answers these lines, so the tests wait for them to come through
+// the pseudo-terminal before they look (sent_lines(n)).
+using DetectorTest = SimTest;
 
 TEST_F(DetectorTest, SequencesGoOutAsEightyCharactersAndCarriageReturn) {
     open_link();
@@ -72,7 +66,7 @@ TEST_F(DetectorTest, SignalOnOffAndDetectorTypeLines) {
     int32_t ier = -7;
     gcenable_det(&ier);
     EXPECT_EQ(ier, 0);
-    EXPECT_EQ(lines_when(1), (Lines{"W+7\r"}));
+    EXPECT_EQ(sent_lines(1), (Lines{"W+7\r"}));
     wait_idle();
     EXPECT_TRUE(model().outputs[7]);
 
@@ -80,7 +74,7 @@ TEST_F(DetectorTest, SignalOnOffAndDetectorTypeLines) {
     ier = -7;
     gcdisable_det(&ier);
     EXPECT_EQ(ier, 0);
-    EXPECT_EQ(lines_when(1), (Lines{"W-7\r"}));
+    EXPECT_EQ(sent_lines(1), (Lines{"W-7\r"}));
     wait_idle();
     EXPECT_FALSE(model().outputs[7]);
 
@@ -90,7 +84,7 @@ TEST_F(DetectorTest, SignalOnOffAndDetectorTypeLines) {
     const int32_t type = 5, other = 9;
     gcdettype(&type, &other);
     gcdettype(nullptr, nullptr);
-    EXPECT_EQ(lines_when(3), (Lines{"W+7\r", "DT1 W-7\r", "DT1 W-7\r"}));
+    EXPECT_EQ(sent_lines(3), (Lines{"W+7\r", "DT1 W-7\r", "DT1 W-7\r"}));
     wait_idle();
     EXPECT_FALSE(model().outputs[7]);
 }

@@ -50,18 +50,9 @@ TEST_F(GeneratorTest, SetPointsAreRoundedHalvesAwayFromZeroInFiveCharacters) {
         float value;
         const char *field;
     } const cases[] = {
-        {39.5f, "   40"},
-        {0.49f, "    0"},
-        {-0.5f, "   -1"},
-        {-0.49f, "    0"},
-        {2.5f, "    3"},
-        {99999.4f, "99999"},
-        {-9999.4f, "-9999"},
-        {99999.5f, "*****"},
-        {-10000.0f, "*****"},
-        {1.0e30f, "*****"},
-        {std::numeric_limits<float>::infinity(), "*****"},
-        {std::numeric_limits<float>::quiet_NaN(), "*****"},
+        {39.5f, "   40"},     {0.49f, "    0"},    {-0.5f, "   -1"},    {-0.49f, "    0"},
+        {2.5f, "    3"},      {99999.4f, "99999"}, {-9999.4f, "-9999"}, {99999.5f, "*****"},
+        {-10000.0f, "*****"}, {1.0e30f, "*****"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.field);
@@ -74,6 +65,58 @@ TEST_F(GeneratorTest, SetPointsAreRoundedHalvesAwayFromZeroInFiveCharacters) {
         EXPECT_EQ(ier, 0);
         EXPECT_EQ(sent_lines(), (Lines{set_line("V", c.field), set_line("C", c.field)})) << c.value;
     }
+}
+
+// A set-point that is not a number is refused before anything goes out:
+// neither the voltage nor the current is changed.
+TEST_F(GeneratorTest, NonFiniteSetPointsAreRefusedAndNothingIsSent) {
+    open_link();
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float pairs[][2] = {{nan, 30.0f}, {40.0f, nan}, {inf, 30.0f}, {40.0f, -inf}};
+    for (const auto &p : pairs) {
+        SCOPED_TRACE(testing::Message() << p[0] << " " << p[1]);
+        clear_sent();
+        int32_t ier = -7;
+        gcset_generator(p[0], p[1], &ier);
+        EXPECT_EQ(ier, 87);
+        EXPECT_EQ(sent_bytes(), "");
+        EXPECT_EQ(model().generator.kv_set, goniosim::Generator{}.kv_set);
+        EXPECT_EQ(model().generator.ma_set, goniosim::Generator{}.ma_set);
+    }
+}
+
+// A reply too long for the 16-character record fails with code 13; its tail
+// must not be taken as the reply to the next command.
+TEST_F(GeneratorTest, OverlongReplyFailsAndItsTailIsDropped) {
+    open_link();
+    set_model([](goniosim::Model &m) {
+        m.generator.kv = 40;
+        m.generator.ma = 30;
+    });
+    sim().queue_reply("V=" + std::string(20, ' ') + "99\r");
+    float kv = -1.0f, ma = -1.0f;
+    int32_t ier = 0;
+    gcget_generator(&kv, &ma, &ier);
+    EXPECT_EQ(ier, err(13));
+    EXPECT_EQ(kv, 0.0f);
+
+    ier = -7;
+    gcget_generator(&kv, &ma, &ier);
+    EXPECT_EQ(ier, 0);
+    EXPECT_EQ(kv, 40.0f);
+    EXPECT_EQ(ma, 30.0f);
+
+    // The same on a refused set command: the next call starts clean.
+    sim().queue_reply("?04" + std::string(20, ' ') + "\r");
+    ier = 0;
+    gcset_generator(40.0f, 30.0f, &ier);
+    EXPECT_EQ(ier, err(13));
+    ier = -7;
+    gcget_generator(&kv, &ma, &ier);
+    EXPECT_EQ(ier, 0);
+    EXPECT_EQ(kv, 40.0f);
+    EXPECT_EQ(ma, 30.0f);
 }
 
 TEST_F(GeneratorTest, RefusalCodesMapToErrorValues) {

@@ -76,7 +76,7 @@ TEST_F(ShutterTest, EachModeSendsItsLineAndSetsTheState) {
         int32_t ier = -1;
         gcshutter(c.mode, &ier);
         EXPECT_EQ(ier, 0);
-        EXPECT_EQ(show(sent_lines()), show(Lines{c.line}));
+        EXPECT_EQ(show(sent_lines(1)), show(Lines{c.line}));
         EXPECT_EQ(g_events, c.events);
         EXPECT_EQ(shutter_state(), c.open);
         EXPECT_EQ(gonioctl::g_shutter.delay_ms, 0);
@@ -102,7 +102,7 @@ TEST_F(ShutterTest, DelayedCommandsCarryTheWaitPrefix) {
         int32_t ier = -1;
         gcshutter_delayed(c.mode, c.delay, &ier);
         EXPECT_EQ(ier, 0);
-        EXPECT_EQ(show(sent_lines()), show(Lines{c.line}));
+        EXPECT_EQ(show(sent_lines(1)), show(Lines{c.line}));
         EXPECT_EQ(gonioctl::g_shutter.delay_ms, c.delay);
     }
 }
@@ -133,7 +133,7 @@ TEST_F(ShutterTest, AttenuatorInUntilTheShutterCloses) {
     int32_t ier = -1;
     gcinat(&ier);
     EXPECT_EQ(ier, 0);
-    EXPECT_EQ(show(sent_lines()), show(Lines{"W+3,W+1\r", "W+4\r"}));
+    EXPECT_EQ(show(sent_lines(2)), show(Lines{"W+3,W+1\r", "W+4\r"}));
     EXPECT_EQ(g_events, (std::vector<std::string>{"shutter 1", "attenuator 1"}));
     EXPECT_EQ(attenuator_state(), 1);
     EXPECT_EQ(shutter_state(), 1);
@@ -142,7 +142,7 @@ TEST_F(ShutterTest, AttenuatorInUntilTheShutterCloses) {
     // nothing is sent for line 4.
     clear_sent();
     gcshutter(0, &ier);
-    EXPECT_EQ(show(sent_lines()), show(Lines{"W-1,WA 10,W-3\r"}));
+    EXPECT_EQ(show(sent_lines(1)), show(Lines{"W-1,WA 10,W-3\r"}));
     EXPECT_EQ(attenuator_state(), 0);
     EXPECT_EQ(shutter_state(), 0);
 }
@@ -152,7 +152,7 @@ TEST_F(ShutterTest, DelayedAttenuatorAnnouncesButKeepsNoState) {
     int32_t ier = -1;
     gcatten_delayed(5, 100, &ier);
     EXPECT_EQ(ier, 0);
-    EXPECT_EQ(show(sent_lines()), show(Lines{"WA   100,W+3,W+4\r"}));
+    EXPECT_EQ(show(sent_lines(1)), show(Lines{"WA   100,W+3,W+4\r"}));
     EXPECT_EQ(g_events, (std::vector<std::string>{"shutter 1", "attenuator 1"}));
     EXPECT_EQ(shutter_state(), 0);
     EXPECT_EQ(attenuator_state(), 0);
@@ -160,7 +160,7 @@ TEST_F(ShutterTest, DelayedAttenuatorAnnouncesButKeepsNoState) {
     clear_sent();
     g_events.clear();
     gcatten_delayed(0, 20, &ier);
-    EXPECT_EQ(show(sent_lines()), show(Lines{"WA    20,W-1,WA 10,W-3\r"}));
+    EXPECT_EQ(show(sent_lines(1)), show(Lines{"WA    20,W-1,WA 10,W-3\r"}));
     EXPECT_EQ(g_events, (std::vector<std::string>{"shutter 0", "attenuator 0"}));
 }
 
@@ -201,8 +201,8 @@ TEST_F(ShutterTest, NullPointersAreTolerated) {
     EXPECT_EQ(gcinat(nullptr), 0);
     EXPECT_EQ(gcatten_delayed(1, 5, nullptr), 0);
     EXPECT_EQ(gcshutter_delayed(0, 5, nullptr), 0);
-    EXPECT_EQ(show(sent_lines()), show(Lines{"W+3,W+1\r", "W+3,W+1\r", "W+4\r",
-                                             "WA     5,W+3,W+4\r", "WA     5,W-1,WA 10,W-3\r"}));
+    EXPECT_EQ(show(sent_lines(5)), show(Lines{"W+3,W+1\r", "W+3,W+1\r", "W+4\r",
+                                              "WA     5,W+3,W+4\r", "WA     5,W-1,WA 10,W-3\r"}));
 }
 
 }  // namespace

@@ -37,20 +37,22 @@ void send_sequence(char *buf) {
     GCPUT1(buf, kSequenceLen + 1, status);
 }
 
+// Switches the detector signal with a 4-character line ("W+7" or "W-7"
+// and the CR) while the link is open.
+void switch_signal(const char *line, int32_t &ier) {
+    ier = 0;
+    if (g_state.link_open == 0) return;
+    GCPUTS(line, 4, ier);
+}
+
 }  // namespace
 
 void gcenable_det(int32_t &ier) {
-    ier = 0;
-    if (g_state.link_open == 0) return;
-    static constexpr char kOn[] = "W+7\r";
-    GCPUTS(kOn, 4, ier);
+    switch_signal("W+7\r", ier);
 }
 
 void gcdisable_det(int32_t &ier) {
-    ier = 0;
-    if (g_state.link_open == 0) return;
-    static constexpr char kOff[] = "W-7\r";
-    GCPUTS(kOff, 4, ier);
+    switch_signal("W-7\r", ier);
 }
 
 void gcdettype() {

@@ -10,7 +10,6 @@
 #include "core/errors.h"
 #include "core/format.h"
 #include "core/state.h"
-#include "core/trace.h"
 #include "gonioctl.h"
 #include "link/framing.h"
 
@@ -23,6 +22,12 @@ constexpr int32_t kSetLen = 14;      // "RC1GV", I5, "RC0", CR
 constexpr int32_t kReplyLen = 16;    // reply record, CR included
 constexpr int32_t kValueWidth = 5;   // set-point field
 constexpr int32_t kReadWidth = 9;    // read-back field
+
+// Rest of an overlong reply: read up to its CR and dropped. At 9600 baud
+// the drain buffer fills in well under the time allowed.
+constexpr int32_t kErrOverflow = 13;
+constexpr int32_t kDrainLen = 256;
+constexpr float kDrainTimeout = 1.0f;
 
 // Refusal codes of the generator and the message codes they map to.
 constexpr int32_t kErrIllegal = 28;      // codes 1 to 3
@@ -46,6 +51,22 @@ int64_t whole_number(float v) {
     return static_cast<int64_t>(r);
 }
 
+// Receives one reply record into g_gen.reply. A record too long for it
+// fails with code 13 part-way through; the rest of that record is then read
+// and dropped, so that its tail is not taken as the reply to the next
+// generator command.
+void receive(int32_t &ier) {
+    int32_t count = 0;
+    GCGETW(g_gen.reply, kReplyLen, kGeneratorTimeout, count, ier);
+    int32_t facility = 0, code = 0;
+    ERR_SPLIT(ier, facility, code);
+    if (facility == kFacility && code == kErrOverflow) {
+        char rest[kDrainLen];
+        int32_t status = 0;
+        GCGETW(rest, kDrainLen, kDrainTimeout, count, status);
+    }
+}
+
 // Sends one set command and receives its reply into g_gen.reply.
 void exchange_set(const char *mnemonic, float value, int32_t &ier) {
     FieldWriter(g_gen.command, kCommandLen)
@@ -54,20 +75,15 @@ void exchange_set(const char *mnemonic, float value, int32_t &ier) {
         .lit("RC0")
         .chr('\r');
     GCPUT1(g_gen.command, kSetLen, ier);
-    int32_t count = 0;
-    GCGETW(g_gen.reply, kReplyLen, kGeneratorTimeout, count, ier);
+    receive(ier);
 }
 
 // Error value of a refusal reply. A code that cannot be read gives -1 rather
 // than whatever code an earlier refusal left behind.
 int32_t refusal_status(const char *reply) {
     int32_t code = 0;
-    if (read_i(reply + 1, 2, code) != 0) {
-        if (tracing(3)) TraceLine("GENERATOR: unreadable refusal code");
-        return -1;
-    }
+    if (read_i(reply + 1, 2, code) != 0) return -1;
     g_gen.code = code;
-    if (tracing(3)) TraceLine("GENERATOR: refused, code") << code;
     switch (code) {
         case 1:
         case 2:
@@ -89,8 +105,7 @@ int32_t refusal_status(const char *reply) {
 // is only written when the read succeeded.
 void exchange_read(const char *command, float &value, int32_t &ier) {
     GCPUT1(command, 10, ier);
-    int32_t count = 0;
-    GCGETW(g_gen.reply, kReplyLen, kGeneratorTimeout, count, ier);
+    receive(ier);
     if (ier != 0) return;
     // A record cut short by the host's interrupt has no CR: read what came.
     int32_t end = kReplyLen;
@@ -119,6 +134,13 @@ int32_t generator_code() {
 void gcset_generator(float voltage, float current, int32_t &ier) {
     ier = 0;
     if (g_state.link_open == 0) return;
+    // A set-point that is not a number would go out as a field of '*' and
+    // leave its acceptance to the generator: refuse it before anything is
+    // sent, so that neither value is set.
+    if (!std::isfinite(voltage) || !std::isfinite(current)) {
+        ier = kInvalidArgument;
+        return;
+    }
     gcflush();
 
     exchange_set("RC1GV", voltage, ier);

@@ -39,10 +39,10 @@ std::string_view shutter_text(int32_t mode) {
     return "W+3,W+1\r";
 }
 
+// The attenuated opening switches line 4 on where the shutter's switches
+// line 1; the special modes send the same as for the shutter.
 std::string_view attenuator_text(int32_t mode) {
-    if (mode == 0) return "W-1,WA 10,W-3\r";
-    if (mode == -9999) return "W-1\r";
-    if (mode == 9999) return "W+3\r";
+    if (is_closing(mode) || mode == 9999) return shutter_text(mode);
     return "W+3,W+4\r";
 }
 

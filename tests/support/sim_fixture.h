@@ -48,6 +48,11 @@ class SimTest : public ::testing::Test {
     // Every line the controller received since the last clear, CR included,
     // byte for byte (waits first until the host's bytes have arrived).
     Lines sent_lines();
+    // The same once at least n lines have come in (or after two seconds).
+    // For lines that get no reply: nothing else shows that they have come
+    // through the pseudo-terminal, and on a loaded machine that can take
+    // longer than the settle time of sent_lines().
+    Lines sent_lines(size_t n);
     // Every byte received since the last clear.
     std::string sent_bytes();
     void clear_sent();
