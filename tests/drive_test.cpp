@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,11 @@ struct WireCase {
     Lines lines;  // after the angle read
     int32_t mask;
 };
+
+// Shows a case by its name in test listings and failure messages.
+void PrintTo(const WireCase &c, std::ostream *os) {
+    *os << c.name;
+}
 
 class DriveWire : public DriveTest, public ::testing::WithParamInterface<WireCase> {};
 
@@ -360,6 +366,11 @@ struct RefusalCase {
     int32_t nreadings = 0;
     float cvalue = 0.0f;
 };
+
+// Shows a case by its name in test listings and failure messages.
+void PrintTo(const RefusalCase &c, std::ostream *os) {
+    *os << c.name;
+}
 
 class DriveRefusal : public DriveTest, public ::testing::WithParamInterface<RefusalCase> {};
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "core/errors.h"
@@ -28,6 +29,11 @@ struct LineCase {
     const char *scan;
     const char *line;  // the buffer up to its last non-blank character
 };
+
+// Shows a case by its type, flags and expected line in listings and failures.
+void PrintTo(const LineCase &c, std::ostream *os) {
+    *os << "type " << c.type << " flags " << c.flags << " [" << c.line << "]";
+}
 
 class AddFlagsLine : public ::testing::TestWithParam<LineCase> {};
 
