@@ -1,7 +1,7 @@
 // The seconds-of-day clock and elapsed times across midnight.
-#include <gtest/gtest.h>
-
 #include "core/clock.h"
+
+#include <gtest/gtest.h>
 
 using namespace gonioctl;
 

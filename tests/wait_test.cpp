@@ -1,6 +1,7 @@
 // Drive completion wait: angle replies, readings and "ST" values, the
 // failures that end the wait, and interruptions that reset the controller.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -8,8 +9,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <unistd.h>
 
 #include "core/state.h"
 #include "gonioctl.h"

@@ -30,14 +30,16 @@ struct ControllerState {
 };
 
 // Number of circles in use: 4 on the type with a chi circle, else 3.
-inline int32_t circles_in_use(const ControllerState &s) { return s.gonio_type == 3 ? 4 : 3; }
+inline int32_t circles_in_use(const ControllerState &s) {
+    return s.gonio_type == 3 ? 4 : 3;
+}
 
 struct LinkData {
-    int fd = -1;                     // descriptor of the open serial device, -1 when none
-    char port_name[6] = "COM1:";     // device the next gcopen opens, NUL-terminated
-    int32_t trace_level = 0;         // DBGLEVEL, valid once trace_level_read is set
-    bool trace_level_read = false;   // the trace level is read on first use
-    int32_t reg_trace_level = -1;    // registration trace level, -1 = not yet read
+    int fd = -1;                    // descriptor of the open serial device, -1 when none
+    char port_name[6] = "COM1:";    // device the next gcopen opens, NUL-terminated
+    int32_t trace_level = 0;        // DBGLEVEL, valid once trace_level_read is set
+    bool trace_level_read = false;  // the trace level is read on first use
+    int32_t reg_trace_level = -1;   // registration trace level, -1 = not yet read
 };
 
 extern constinit ControllerState g_state;

@@ -26,7 +26,9 @@ using Lines = std::vector<std::string>;
 
 // Control characters in readable form (<CR>, <BEL>, <x93>), for assertions
 // and their messages.
-inline std::string show(std::string_view bytes) { return goniosim::escape(bytes); }
+inline std::string show(std::string_view bytes) {
+    return goniosim::escape(bytes);
+}
 
 inline std::string show(const Lines &lines) {
     std::string out;
