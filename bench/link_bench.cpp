@@ -4,8 +4,6 @@
 //  2. latency from the controller writing the last byte of a reply to the
 //     reader returning the record, p50 and p99 over 1,000 exchanges.
 #include <poll.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +19,7 @@
 #include "link/framing.h"
 #include "link/link.h"
 #include "link/serial.h"
+#include "support/raw_pty.h"
 
 using namespace gonioctl;
 
@@ -63,14 +62,10 @@ void controller(int master, int exchanges) {
 int main() {
     int master = -1, slave = -1;
     char name[256] = {};
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+    if (!testsupport::open_raw_pty(master, slave, name)) {
         std::perror("openpty");
         return 1;
     }
-    termios raw{};
-    tcgetattr(slave, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(slave, TCSANOW, &raw);
     setenv("GONIOCTL_COM1", name, 1);
 
     int32_t st = 0;

@@ -5,8 +5,6 @@
 //  2. latency of gcreada, from the controller writing the last byte of its
 //     angle reply to gcreada returning, p50 and p99 over 1,000 reads.
 #include <poll.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +19,7 @@
 #include "core/state.h"
 #include "gonioctl.h"
 #include "link/serial.h"
+#include "support/raw_pty.h"
 
 namespace {
 
@@ -58,14 +57,10 @@ void controller(int master) {
 int main() {
     int master = -1, slave = -1;
     char name[256] = {};
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+    if (!testsupport::open_raw_pty(master, slave, name)) {
         std::perror("openpty");
         return 1;
     }
-    termios raw{};
-    tcgetattr(slave, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(slave, TCSANOW, &raw);
     setenv("GONIOCTL_COM1", name, 1);
 
     // The port is opened as gcopen does, without its handshake.

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -15,6 +14,7 @@
 #include "core/callbacks.h"
 #include "core/state.h"
 #include "link/serial.h"
+#include "support/raw_pty.h"
 
 namespace fuzzline {
 
@@ -59,14 +59,10 @@ void open_line() {
     if (g_master >= 0) return;
     int slave = -1;
     char name[256] = {};
-    if (openpty(&g_master, &slave, name, nullptr, nullptr) != 0) std::abort();
-    fcntl(g_master, F_SETFL, fcntl(g_master, F_GETFL) | O_NONBLOCK);
     // Raw from the start: the library's setup only adds flags, and the
     // terminal's default IXON would swallow XON and XOFF before the reader.
-    termios raw{};
-    tcgetattr(slave, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(slave, TCSANOW, &raw);
+    if (!testsupport::open_raw_pty(g_master, slave, name)) std::abort();
+    fcntl(g_master, F_SETFL, fcntl(g_master, F_GETFL) | O_NONBLOCK);
     setenv("GONIOCTL_COM1", name, 1);
     int32_t st = 0;
     gonioctl::COMSELECT(0, st);

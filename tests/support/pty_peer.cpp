@@ -2,8 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,19 +10,13 @@
 #include <stdexcept>
 
 #include "link/link.h"
+#include "support/raw_pty.h"
 
 namespace testsupport {
 
 PtyPeer::PtyPeer() {
     char name[256] = {};
-    if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
-        throw std::runtime_error("openpty failed");
-    // Raw like a serial line, keeping the terminal's default control
-    // characters (DC1 and DC3 as XON and XOFF).
-    termios raw{};
-    tcgetattr(slave_, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(slave_, TCSANOW, &raw);
+    if (!open_raw_pty(master_, slave_, name)) throw std::runtime_error("openpty failed");
     path_ = name;
     reader_ = std::thread([this] { run(); });
 }
