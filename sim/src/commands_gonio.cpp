@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "command_text.h"
 #include "goniosim/model.h"
 #include "goniosim/simulator.h"
 
@@ -16,19 +17,13 @@ namespace goniosim {
 
 namespace {
 
-constexpr int kStageAxis = 5;
+using command_text::trim;
 
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
+constexpr int kStageAxis = 5;
 
 // Reads one number that must fill the whole text (blanks around it allowed).
 bool parse_number(std::string_view s, double &out) {
-    s = trim(s);
+    s = trim(s, "\r");
     if (s.empty()) return false;
     const std::string text(s);
     char *end = nullptr;
@@ -44,7 +39,7 @@ bool parse_pair(std::string_view s, double &a, double &b) {
     if (s.size() == 16 && parse_number(s.substr(0, 8), a) && parse_number(s.substr(8), b)) {
         return true;
     }
-    s = trim(s);
+    s = trim(s, "\r");
     const size_t cut = s.find_first_of(" ,\t");
     if (cut == std::string_view::npos) return false;
     std::string_view rest = s.substr(cut);

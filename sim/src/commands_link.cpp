@@ -3,24 +3,15 @@
 #include <cctype>
 #include <charconv>
 
+#include "command_text.h"
 #include "goniosim/simulator.h"
 
 namespace goniosim {
 
 namespace {
 
-bool starts_with_nocase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(s[i])) != prefix[i]) return false;
-    return true;
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
+using command_text::starts_with_nocase;
+using command_text::trim;
 
 // The whole of s as a decimal integer (optional sign, surrounding blanks).
 bool parse_int(std::string_view s, long &v) {

@@ -18,21 +18,17 @@
 #include <string>
 #include <string_view>
 
+#include "command_text.h"
 #include "goniosim/simulator.h"
 
 namespace goniosim {
 
 namespace {
 
+using command_text::trim;
+
 constexpr int32_t kStatus1Collision = 1;
 constexpr int32_t kStatus2BeyondLimits = 128;
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == ','))
-        s.remove_suffix(1);
-    return s;
-}
 
 // Reads one number at the front of s (after blanks and commas) and advances s.
 bool take_number(std::string_view &s, double &v) {
@@ -48,7 +44,7 @@ bool take_number(std::string_view &s, double &v) {
 }
 
 bool rest_blank(std::string_view s) {
-    return trim(s).empty();
+    return trim(s, ",").empty();
 }
 
 // Axis digit right after the command letter: 1..5, or 0 when there is none.
@@ -159,7 +155,7 @@ bool oscillation(Controller &c, std::string_view cmd) {
 
 // "M+3,1": one full turn of phi at its speed; the line is held meanwhile.
 bool rotation(Controller &c, std::string_view cmd) {
-    if (trim(cmd) != "M+3,1") return false;
+    if (trim(cmd, ",") != "M+3,1") return false;
     Axis &phi = c.model().axes[3];
     if (c.fault() == Fault::Collision) {
         c.model().status1 |= kStatus1Collision;
@@ -216,7 +212,7 @@ void count_status(Controller &c) {
 }  // namespace
 
 bool handle_motion_command(Controller &c, std::string_view cmd) {
-    const std::string_view t = trim(cmd);
+    const std::string_view t = trim(cmd, ",");
     if (t.empty()) return false;
     switch (t.front()) {
         case 'S':

@@ -20,34 +20,30 @@
 #include <string>
 #include <string_view>
 
+#include "command_text.h"
 #include "goniosim/simulator.h"
 
 namespace goniosim {
 
 namespace {
 
+using command_text::starts_with_nocase;
+using command_text::trim;
+
 // Largest set-point the generator takes, in kV and in mA.
 constexpr int32_t kMaxKv = 100;
 constexpr int32_t kMaxMa = 100;
 
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == ',' ||
-                          s.back() == '\r' || s.back() == '\n'))
-        s.remove_suffix(1);
-    return s;
-}
-
-bool starts_with_ci(std::string_view s, std::string_view p) {
-    if (s.size() < p.size()) return false;
-    for (size_t i = 0; i < p.size(); ++i)
-        if (std::toupper(static_cast<unsigned char>(s[i])) != p[i]) return false;
-    return true;
+// A trailing "RC0" stays attached to the argument when the value did not end
+// in a digit ("GV*****RC0"); it is not part of the value.
+void drop_trailing_rc0(std::string_view &arg) {
+    if (arg.size() >= 3 && starts_with_nocase(arg.substr(arg.size() - 3), "RC0"))
+        arg.remove_suffix(3);
 }
 
 // A whole number with optional sign and surrounding blanks; false otherwise.
 bool parse_int(std::string_view s, int32_t &out) {
-    s = trim(s);
+    s = trim(s, ",\r\n");
     if (s.empty()) return false;
     bool neg = false;
     size_t i = 0;
@@ -81,8 +77,7 @@ void value_record(Controller &c, char tag, int32_t value) {
 // "GV n" / "GC n": set the voltage or the current.
 void set_point(Controller &c, bool voltage, std::string_view arg) {
     Generator &g = c.model().generator;
-    // A trailing "RC0" stays attached when the value did not end in a digit.
-    if (arg.size() >= 3 && starts_with_ci(arg.substr(arg.size() - 3), "RC0")) arg.remove_suffix(3);
+    drop_trailing_rc0(arg);
     int32_t v = 0;
     if (!parse_int(arg, v)) return refuse(c, 2);
     if (v < 0 || v > (voltage ? kMaxKv : kMaxMa)) return refuse(c, 3);
@@ -101,7 +96,7 @@ void set_point(Controller &c, bool voltage, std::string_view arg) {
 // "GS2" / "GS3": report the voltage or current read-back.
 void report(Controller &c, std::string_view arg) {
     const Generator &g = c.model().generator;
-    if (arg.size() >= 3 && starts_with_ci(arg.substr(arg.size() - 3), "RC0")) arg.remove_suffix(3);
+    drop_trailing_rc0(arg);
     int32_t which = 0;
     if (!parse_int(arg, which)) return refuse(c, 2);
     if (which != 2 && which != 3) return refuse(c, 1);  // no such read-back
@@ -113,18 +108,18 @@ void report(Controller &c, std::string_view arg) {
 }  // namespace
 
 bool handle_periph_command(Controller &c, std::string_view cmd) {
-    cmd = trim(cmd);
+    cmd = trim(cmd, ",\r\n");
     if (cmd.size() < 2) return false;
 
     // Generator addressing: switches the controller's generator channel on
     // and off around a generator command; neither answers.
-    if (starts_with_ci(cmd, "RC")) {
+    if (starts_with_nocase(cmd, "RC")) {
         int32_t on = 0;
         return parse_int(cmd.substr(2), on) && (on == 0 || on == 1);
     }
-    if (starts_with_ci(cmd, "GV")) return set_point(c, true, cmd.substr(2)), true;
-    if (starts_with_ci(cmd, "GC")) return set_point(c, false, cmd.substr(2)), true;
-    if (starts_with_ci(cmd, "GS")) return report(c, cmd.substr(2)), true;
+    if (starts_with_nocase(cmd, "GV")) return set_point(c, true, cmd.substr(2)), true;
+    if (starts_with_nocase(cmd, "GC")) return set_point(c, false, cmd.substr(2)), true;
+    if (starts_with_nocase(cmd, "GS")) return report(c, cmd.substr(2)), true;
 
     return false;
 }
