@@ -8,13 +8,12 @@
 
 #include "core/state.h"
 #include "gonioctl.h"
+#include "support/host_callbacks.h"
 #include "support/sim_fixture.h"
 
 namespace {
 
-constexpr int32_t error_code(int32_t code) {
-    return 1101 * 65536 + code;
-}
+using testsupport::error_code;
 
 int32_t g_host_interrupt = 0;
 int32_t on_interrupt() {

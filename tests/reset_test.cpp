@@ -10,44 +10,19 @@
 
 #include "core/state.h"
 #include "gonioctl.h"
+#include "support/host_callbacks.h"
 #include "support/link_fixture.h"
 #include "support/sim_fixture.h"
 
 namespace {
 
-constexpr int32_t error_code(int32_t code) {
-    return 1101 * 65536 + code;
-}
-
-std::vector<std::string> g_events;
-int32_t g_host_interrupt = 0;
-
-void on_angles(const float *) {
-    g_events.push_back("angles");
-}
-void on_motion(const int32_t *mask) {
-    g_events.push_back("motion " + std::to_string(*mask));
-}
-void on_shutter(const int32_t *state) {
-    g_events.push_back("shutter " + std::to_string(*state));
-}
-void on_attenuator(const int32_t *state) {
-    g_events.push_back("attenuator " + std::to_string(*state));
-}
-int32_t on_interrupt() {
-    return g_host_interrupt;
-}
-void on_set_interrupt(const int32_t *state) {
-    g_host_interrupt = *state;
-    g_events.push_back("set_interrupt " + std::to_string(*state));
-}
+using namespace testsupport;
 
 class ResetTest : public SimTest {
   protected:
     void SetUp() override {
         SimTest::SetUp();
-        g_events.clear();
-        g_host_interrupt = 0;
+        reset_host_callbacks();
         gc_callbacks(on_angles, on_motion, on_shutter, on_attenuator, nullptr, on_interrupt,
                      nullptr, on_set_interrupt, nullptr);
     }
@@ -156,7 +131,7 @@ TEST_F(ResetTest, PendingInterruptIsHeldOffDuringTheWaitAndRestored) {
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\x07'), 2);
     EXPECT_EQ(g_events.at(0), "set_interrupt 0");
     EXPECT_EQ(g_events.at(1), "set_interrupt 1");
-    EXPECT_EQ(g_host_interrupt, 1);
+    EXPECT_EQ(g_host_interrupt.load(), 1);
 }
 
 TEST_F(ResetTest, ClosedLinkSendsNothing) {

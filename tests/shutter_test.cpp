@@ -9,18 +9,12 @@
 
 #include "core/clock.h"
 #include "gonioctl.h"
+#include "support/host_callbacks.h"
 #include "support/sim_fixture.h"
 
 namespace {
 
-std::vector<std::string> g_events;
-
-void on_shutter(const int32_t *state) {
-    g_events.push_back("shutter " + std::to_string(*state));
-}
-void on_attenuator(const int32_t *state) {
-    g_events.push_back("attenuator " + std::to_string(*state));
-}
+using namespace testsupport;
 
 class ShutterTest : public SimTest {
   protected:

@@ -13,48 +13,20 @@
 #include "core/state.h"
 #include "gonioctl.h"
 #include "link/sequencing.h"
+#include "support/host_callbacks.h"
 #include "support/sim_fixture.h"
 
 namespace {
 
-constexpr int32_t error_code(int32_t code) {
-    return 1101 * 65536 + code;
-}
-
-std::vector<std::string> g_events;
-std::atomic<int32_t> g_host_interrupt{0};  // set from a second thread in one test
-
-std::string fmt(float v) {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%g", static_cast<double>(v));
-    return buf;
-}
-
-void on_angles(const float *a) {
-    g_events.push_back("angles " + fmt(a[0]) + " " + fmt(a[1]) + " " + fmt(a[2]) + " " + fmt(a[3]));
-}
-void on_motion(const int32_t *mask) {
-    g_events.push_back("motion " + std::to_string(*mask));
-}
-void on_shutter(const int32_t *state) {
-    g_events.push_back("shutter " + std::to_string(*state));
-}
-int32_t on_interrupt() {
-    return g_host_interrupt;
-}
-void on_set_interrupt(const int32_t *state) {
-    g_host_interrupt = *state;
-    g_events.push_back("set_interrupt " + std::to_string(*state));
-}
+using namespace testsupport;
 
 class WaitTest : public SimTest {
   protected:
     void SetUp() override {
         SimTest::SetUp();
-        g_events.clear();
-        g_host_interrupt = 0;
-        gc_callbacks(on_angles, on_motion, on_shutter, nullptr, nullptr, on_interrupt, nullptr,
-                     on_set_interrupt, nullptr);
+        reset_host_callbacks();
+        gc_callbacks(on_angle_values, on_motion, on_shutter, nullptr, nullptr, on_interrupt,
+                     nullptr, on_set_interrupt, nullptr);
         open_link();
     }
 
@@ -102,8 +74,9 @@ TEST_F(WaitTest, AngleReplyStoresAndReportsTheAngles) {
         gcdrscwait(0, &reading, 5.0f, &ier);
         EXPECT_EQ(ier, 0);
         EXPECT_EQ(reading, 77);
-        const std::string angles = "angles " + fmt(c.angles[0]) + " " + fmt(c.angles[1]) + " " +
-                                   fmt(c.angles[2]) + " " + fmt(c.angles[3]);
+        const std::string angles = "angles " + angle_text(c.angles[0]) + " " +
+                                   angle_text(c.angles[1]) + " " + angle_text(c.angles[2]) + " " +
+                                   angle_text(c.angles[3]);
         EXPECT_EQ(g_events, (std::vector<std::string>{
                                 angles, "shutter " + std::to_string(c.shutter), "motion 0"}));
         for (int k = 0; k < 4; ++k) EXPECT_FLOAT_EQ(gonioctl::g_state.angles[k], c.angles[k]);
@@ -286,7 +259,7 @@ int32_t interrupt_once() {
 }
 
 TEST_F(WaitTest, InterruptSeenOnlyByTheReceptionGivesCode9) {
-    gc_callbacks(on_angles, on_motion, on_shutter, nullptr, nullptr, interrupt_once, nullptr,
+    gc_callbacks(on_angle_values, on_motion, on_shutter, nullptr, nullptr, interrupt_once, nullptr,
                  on_set_interrupt, nullptr);
     g_once = 1;
     int32_t reading = 0;
@@ -316,10 +289,9 @@ class TimedWaitTest : public SimTest {
     TimedWaitTest() { sim_options.time_scale = 1.0; }
     void SetUp() override {
         SimTest::SetUp();
-        g_events.clear();
-        g_host_interrupt = 0;
-        gc_callbacks(on_angles, on_motion, on_shutter, nullptr, nullptr, on_interrupt, nullptr,
-                     on_set_interrupt, nullptr);
+        reset_host_callbacks();
+        gc_callbacks(on_angle_values, on_motion, on_shutter, nullptr, nullptr, on_interrupt,
+                     nullptr, on_set_interrupt, nullptr);
     }
 };
 
