@@ -54,6 +54,14 @@ void read_stage_value(float &value, int32_t &ier) {
     ier = status == 0 ? 0 : ERR_IOSTAT(status);
 }
 
+// Sends a four-character stage request ("P5 \r", "B5 \r") and reads the n
+// values the controller answers with, one reply each; stops at the first
+// failure.
+void ask_stage(const char *request, float *values, int32_t n, int32_t &ier) {
+    GCPUT1(request, 4, ier);
+    for (int32_t k = 0; k < n && ier == 0; ++k) read_stage_value(values[k], ier);
+}
+
 // True when v can be written in a Fw.d field. A position or limit written as
 // a field of stars tells the controller nothing it can use (and a drive would
 // still be started), so such a value is refused before anything is sent.
@@ -83,10 +91,8 @@ void gcgetdistance(float &distance, int32_t &ier) {
     ier = 0;
 
     static constexpr char kRequest[] = "P5 \r";
-    GCPUT1(kRequest, 4, ier);
-    if (ier != 0) return;
     float value = 0.0f;
-    read_stage_value(value, ier);
+    ask_stage(kRequest, &value, 1, ier);
     if (ier != 0) return;
     distance = value / kScale;
 }
@@ -119,15 +125,11 @@ void gcgetdistlimits(float &low, float &high, int32_t &ier) {
     if (!stage_reachable()) return;
 
     static constexpr char kRequest[] = "B5 \r";
-    GCPUT1(kRequest, 4, ier);
+    float values[2] = {};  // low, high
+    ask_stage(kRequest, values, 2, ier);
     if (ier != 0) return;
-    float first = 0.0f, second = 0.0f;
-    read_stage_value(first, ier);
-    if (ier != 0) return;
-    read_stage_value(second, ier);
-    if (ier != 0) return;
-    high = second / kScale;
-    low = first / kScale;
+    high = values[1] / kScale;
+    low = values[0] / kScale;
 }
 
 void gcsetdistlimits(float low, float high, int32_t &ier) {
