@@ -35,6 +35,21 @@ bool is_digit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// Moves i past the blanks at s[i..n-1].
+void skip_blanks(const char *s, int32_t n, int32_t &i) {
+    while (i < n && is_blank(s[i])) ++i;
+}
+
+// Start of a number field with blanks ignored: moves i past the leading
+// blanks and an optional sign. False when the field is all blank.
+bool field_start(const char *s, int32_t n, int32_t &i, bool &neg) {
+    skip_blanks(s, n, i);
+    if (i >= n) return false;
+    neg = s[i] == '-';
+    if (s[i] == '+' || s[i] == '-') ++i;
+    return true;
+}
+
 // Length of a field up to its first NUL: a text ends at a NUL.
 int32_t field_len(const char *text, int32_t w) {
     if (text == nullptr || w <= 0) return 0;
@@ -49,18 +64,10 @@ int32_t field_len(const char *text, int32_t w) {
 // all-blank field is 0.
 int32_t parse_real(const char *s, int32_t n, int32_t d, double &out) {
     int32_t i = 0;
-    auto skip = [&] {
-        while (i < n && is_blank(s[i])) ++i;
-    };
-    skip();
-    if (i >= n) {
+    bool neg = false;
+    if (!field_start(s, n, i, neg)) {
         out = 0.0;
         return 0;
-    }
-    bool neg = false;
-    if (s[i] == '+' || s[i] == '-') {
-        neg = s[i] == '-';
-        ++i;
     }
     // Significant digits kept for the conversion; digits beyond them only
     // move the decimal exponent.
@@ -70,7 +77,7 @@ int32_t parse_real(const char *s, int32_t n, int32_t d, double &out) {
     bool any_digit = false, point = false;
     int32_t frac = 0;
     for (;;) {
-        skip();
+        skip_blanks(s, n, i);
         if (i >= n) break;
         const char c = s[i];
         if (is_digit(c)) {
@@ -100,7 +107,7 @@ int32_t parse_real(const char *s, int32_t n, int32_t d, double &out) {
         if (!letter && c != '+' && c != '-') return kReadBad;
         if (letter) {
             ++i;
-            skip();
+            skip_blanks(s, n, i);
         }
         bool eneg = false;
         if (i < n && (s[i] == '+' || s[i] == '-')) {
@@ -110,7 +117,7 @@ int32_t parse_real(const char *s, int32_t n, int32_t d, double &out) {
         int64_t ev = 0;
         bool edig = false;
         for (;;) {
-            skip();
+            skip_blanks(s, n, i);
             if (i >= n || !is_digit(s[i])) break;
             if (ev < 100000) ev = ev * 10 + (s[i] - '0');
             edig = true;
@@ -140,23 +147,15 @@ int32_t parse_real(const char *s, int32_t n, int32_t d, double &out) {
 // digits only. An all-blank field is 0.
 int32_t parse_int(const char *s, int32_t n, int32_t &value) {
     int32_t i = 0;
-    auto skip = [&] {
-        while (i < n && is_blank(s[i])) ++i;
-    };
-    skip();
-    if (i >= n) {
+    bool neg = false;
+    if (!field_start(s, n, i, neg)) {
         value = 0;
         return 0;
-    }
-    bool neg = false;
-    if (s[i] == '+' || s[i] == '-') {
-        neg = s[i] == '-';
-        ++i;
     }
     int64_t v = 0;
     bool any = false;
     for (;;) {
-        skip();
+        skip_blanks(s, n, i);
         if (i >= n) break;
         if (!is_digit(s[i])) return kReadBad;
         v = v * 10 + (s[i] - '0');
