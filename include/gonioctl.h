@@ -15,11 +15,11 @@
  *      599, 2001..2999: a numeric read status (599 end of data);
  *      -1:         "not available" from a few entry points.
  *  - A null pointer for an output argument is tolerated (the value is
- *    dropped). A null pointer for a required input, or a host value that
- *    cannot be written into its command field (NaN, infinite, too wide for
- *    a drive speed, an update angle, a stage position, a homing speed, an
- *    encoder value or a generator set-point), gives ier = 87 and nothing
- *    is sent.
+ *    dropped). A null pointer for a required input gives ier = 87, and so
+ *    does a value that would reach the controller as a field of '*': a NaN
+ *    or infinite update angle or generator set-point, and a drive speed,
+ *    counting value, stage position or limit, homing speed or encoder value
+ *    too wide for its field. Nothing is sent then.
  *  - The library keeps library-wide state and is not thread-safe: call it
  *    from one thread at a time. Callbacks run on the calling thread.
  *
