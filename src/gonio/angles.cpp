@@ -9,6 +9,7 @@
 #include "core/callbacks.h"
 #include "core/errors.h"
 #include "core/format.h"
+#include "core/out_arg.h"
 #include "core/state.h"
 #include "core/text.h"
 #include "core/trace.h"
@@ -157,8 +158,7 @@ GC_API int32_t gcgetangles(float *angles) {
 }
 
 GC_API int32_t gc_needupdate(int32_t *flag) {
-    int32_t scratch = 0;
-    gonioctl::gc_needupdate(flag != nullptr ? *flag : scratch);
+    gonioctl::gc_needupdate(gonioctl::Out(flag));
     return 0;
 }
 

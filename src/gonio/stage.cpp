@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/format.h"
+#include "core/out_arg.h"
 #include "core/state.h"
 #include "core/text.h"
 #include "gonioctl.h"
@@ -173,9 +174,8 @@ GC_API int32_t gc_stage_is_motorized(void) {
 }
 
 GC_API int32_t gcgetdistance(float *distance, int32_t *ier) {
-    float scratch = 0.0f;
     int32_t status = 0;
-    gonioctl::gcgetdistance(distance != nullptr ? *distance : scratch, status);
+    gonioctl::gcgetdistance(gonioctl::Out(distance), status);
     if (ier != nullptr) *ier = status;
     return 0;
 }
@@ -188,10 +188,8 @@ GC_API int32_t gcsetdistance(float distance, float speed, int32_t *ier) {
 }
 
 GC_API int32_t gcgetdistlimits(float *low, float *high, int32_t *ier) {
-    float scratch_low = 0.0f, scratch_high = 0.0f;
     int32_t status = 0;
-    gonioctl::gcgetdistlimits(low != nullptr ? *low : scratch_low,
-                              high != nullptr ? *high : scratch_high, status);
+    gonioctl::gcgetdistlimits(gonioctl::Out(low), gonioctl::Out(high), status);
     if (ier != nullptr) *ier = status;
     return 0;
 }
@@ -204,9 +202,8 @@ GC_API int32_t gcsetdistlimits(float low, float high, int32_t *ier) {
 }
 
 GC_API int32_t gcupdate_dist(float distance, float *reported, int32_t *ier) {
-    float scratch = 0.0f;
     int32_t status = 0;
-    gonioctl::gcupdate_dist(distance, reported != nullptr ? *reported : scratch, status);
+    gonioctl::gcupdate_dist(distance, gonioctl::Out(reported), status);
     if (ier != nullptr) *ier = status;
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "core/errors.h"
 #include "core/format.h"
+#include "core/out_arg.h"
 #include "core/state.h"
 #include "core/text.h"
 #include "gonio/angles.h"
@@ -173,9 +174,8 @@ GC_API int32_t gcupdate(const float *requested, float *reported, int32_t *ier) {
 }
 
 GC_API int32_t gcreadref(int32_t *first, int32_t *second, int32_t *ier) {
-    int32_t scratch1 = 0, scratch2 = 0, status = 0;
-    gonioctl::gcreadref(first != nullptr ? *first : scratch1,
-                        second != nullptr ? *second : scratch2, status);
+    int32_t status = 0;
+    gonioctl::gcreadref(gonioctl::Out(first), gonioctl::Out(second), status);
     if (ier != nullptr) *ier = status;
     return 0;
 }

@@ -9,6 +9,7 @@
 #include "core/callbacks.h"
 #include "core/clock.h"
 #include "core/errors.h"
+#include "core/out_arg.h"
 #include "core/state.h"
 #include "core/text.h"
 #include "core/trace.h"
@@ -233,8 +234,7 @@ GC_API int32_t gcflush(void) {
 }
 
 GC_API int32_t gcpoll(int32_t *count) {
-    int32_t scratch = 0;
-    gonioctl::gcpoll(count != nullptr ? *count : scratch);
+    gonioctl::gcpoll(gonioctl::Out(count));
     return 0;
 }
 

@@ -3,6 +3,7 @@
 // entry points beside them.
 #include "link/link.h"
 
+#include "core/out_arg.h"
 #include "core/state.h"
 #include "core/text.h"
 #include "core/trace.h"
@@ -117,30 +118,20 @@ void gcoverride(int32_t value) {
 
 }  // namespace gonioctl
 
-namespace {
-// Where an output the host did not supply goes.
-int32_t *ier_or(int32_t *ier, int32_t &scratch) {
-    return ier != nullptr ? ier : &scratch;
-}
-}  // namespace
-
 extern "C" {
 
 GC_API int32_t gcsetport(int32_t port, int32_t *ier) {
-    int32_t scratch = 0;
-    gonioctl::gcsetport(port, *ier_or(ier, scratch));
+    gonioctl::gcsetport(port, gonioctl::Out(ier));
     return 0;
 }
 
 GC_API int32_t gcopen(int32_t *ier) {
-    int32_t scratch = 0;
-    gonioctl::gcopen(*ier_or(ier, scratch));
+    gonioctl::gcopen(gonioctl::Out(ier));
     return 0;
 }
 
 GC_API int32_t gcclose(int32_t *ier) {
-    int32_t scratch = 0;
-    gonioctl::gcclose(*ier_or(ier, scratch));
+    gonioctl::gcclose(gonioctl::Out(ier));
     return 0;
 }
 

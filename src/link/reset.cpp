@@ -8,6 +8,7 @@
 
 #include "core/callbacks.h"
 #include "core/errors.h"
+#include "core/out_arg.h"
 #include "core/state.h"
 #include "gonio/angles.h"
 #include "link/framing.h"
@@ -97,14 +98,12 @@ void gcsoftreset(int32_t &ier) {
 extern "C" {
 
 GC_API int32_t gcreset(int32_t *ier) {
-    int32_t scratch = 0;
-    gonioctl::gcreset(ier != nullptr ? *ier : scratch);
+    gonioctl::gcreset(gonioctl::Out(ier));
     return 0;
 }
 
 GC_API int32_t gcsoftreset(int32_t *ier) {
-    int32_t scratch = 0;
-    gonioctl::gcsoftreset(ier != nullptr ? *ier : scratch);
+    gonioctl::gcsoftreset(gonioctl::Out(ier));
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "core/callbacks.h"
 #include "core/errors.h"
 #include "core/format.h"
+#include "core/out_arg.h"
 #include "core/state.h"
 #include "core/text.h"
 #include "gonio/angles.h"
@@ -349,8 +350,8 @@ namespace {
 // A missing angle set or speed set cannot be driven: nothing is sent.
 int32_t drive_entry(const float *angles, int32_t nreadings, float cvalue, const float *speeds,
                     int32_t mode, int32_t flags, bool queued, int32_t *ier) {
-    int32_t scratch = 0;
-    int32_t &status = ier ? *ier : scratch;
+    gonioctl::Out<int32_t> out_ier(ier);
+    int32_t &status = out_ier;
     if (angles == nullptr || speeds == nullptr) {
         status = gonioctl::kInvalidArgument;
         return 0;

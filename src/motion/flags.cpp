@@ -5,6 +5,7 @@
 
 #include "core/errors.h"
 #include "core/format.h"
+#include "core/out_arg.h"
 #include "core/state.h"
 #include "core/text.h"
 #include "core/trace.h"
@@ -150,8 +151,7 @@ void gcaddflags_set_addtime(int32_t value) {
 extern "C" {
 
 int32_t gcaddflags_get_delay(int32_t *lead, int32_t *trail) {
-    int32_t scratch_lead = 0, scratch_trail = 0;
-    gonioctl::gcaddflags_get_delay(lead ? *lead : scratch_lead, trail ? *trail : scratch_trail);
+    gonioctl::gcaddflags_get_delay(gonioctl::Out(lead), gonioctl::Out(trail));
     return 0;
 }
 
@@ -163,8 +163,7 @@ int32_t gcaddflags_set_delay(const int32_t *lead, const int32_t *trail) {
 }
 
 int32_t gcaddflags_get_addtime(int32_t *value) {
-    int32_t scratch = 0;
-    gonioctl::gcaddflags_get_addtime(value ? *value : scratch);
+    gonioctl::gcaddflags_get_addtime(gonioctl::Out(value));
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include "core/callbacks.h"
 #include "core/errors.h"
 #include "core/format.h"
+#include "core/out_arg.h"
 #include "core/state.h"
 #include "core/text.h"
 #include "gonio/angles.h"
@@ -162,20 +163,18 @@ void gcmanual_mode(const int32_t params[2], const float speeds[5], int32_t &ier)
 extern "C" {
 
 GC_API int32_t gchome_axis(int32_t circle, float speed, int32_t *ier) {
-    int32_t scratch = 0;
-    gonioctl::gchome_axis(circle, speed, ier != nullptr ? *ier : scratch);
+    gonioctl::gchome_axis(circle, speed, gonioctl::Out(ier));
     return 0;
 }
 
 GC_API int32_t gcencoder_set(int32_t circle, float value, int32_t *ier) {
-    int32_t scratch = 0;
-    gonioctl::gcencoder_set(circle, value, ier != nullptr ? *ier : scratch);
+    gonioctl::gcencoder_set(circle, value, gonioctl::Out(ier));
     return 0;
 }
 
 GC_API int32_t gcmanual_mode(const int32_t *params, const float *speeds, int32_t *ier) {
-    int32_t scratch = 0;
-    int32_t &status = ier != nullptr ? *ier : scratch;
+    gonioctl::Out<int32_t> out_ier(ier);
+    int32_t &status = out_ier;
     if (params == nullptr || speeds == nullptr) {
         status = gonioctl::kInvalidArgument;
         return 0;

@@ -1,6 +1,7 @@
 // Queue flush: sends the drive line kept by gcqdrsc, in one piece, and
 // reports the moving axes of that request again.
 #include "core/callbacks.h"
+#include "core/out_arg.h"
 #include "link/framing.h"
 #include "motion/drive.h"
 #include "motion/drive_state.h"
@@ -17,7 +18,6 @@ void gcqflush1(int32_t &ier) {
 }  // namespace gonioctl
 
 extern "C" int32_t gcqflush1(int32_t *ier) {
-    int32_t scratch = 0;
-    gonioctl::gcqflush1(ier ? *ier : scratch);
+    gonioctl::gcqflush1(gonioctl::Out(ier));
     return 0;
 }

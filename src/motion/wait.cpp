@@ -14,6 +14,7 @@
 #include "core/clock.h"
 #include "core/errors.h"
 #include "core/format.h"
+#include "core/out_arg.h"
 #include "core/state.h"
 #include "core/text.h"
 #include "core/trace.h"
@@ -239,10 +240,7 @@ void gcdrscwait(int32_t nwait, int32_t &reading, float timeout, int32_t &ier) {
 extern "C" {
 
 GC_API int32_t gcdrscwait(int32_t nwait, int32_t *reading, float timeout, int32_t *ier) {
-    int32_t reading_scratch = 0;
-    int32_t ier_scratch = 0;
-    gonioctl::gcdrscwait(nwait, reading != nullptr ? *reading : reading_scratch, timeout,
-                         ier != nullptr ? *ier : ier_scratch);
+    gonioctl::gcdrscwait(nwait, gonioctl::Out(reading), timeout, gonioctl::Out(ier));
     return 0;
 }
 

@@ -10,6 +10,7 @@
 #include "periph/detector.h"
 
 #include "core/format.h"
+#include "core/out_arg.h"
 #include "core/state.h"
 #include "gonioctl.h"
 #include "link/framing.h"
@@ -98,14 +99,12 @@ void gcenwaitat_det(int32_t lead, int32_t exposure, int32_t trail) {
 extern "C" {
 
 int32_t gcenable_det(int32_t *ier) {
-    int32_t scratch = 0;
-    gonioctl::gcenable_det(ier != nullptr ? *ier : scratch);
+    gonioctl::gcenable_det(gonioctl::Out(ier));
     return 0;
 }
 
 int32_t gcdisable_det(int32_t *ier) {
-    int32_t scratch = 0;
-    gonioctl::gcdisable_det(ier != nullptr ? *ier : scratch);
+    gonioctl::gcdisable_det(gonioctl::Out(ier));
     return 0;
 }
 

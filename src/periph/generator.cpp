@@ -9,6 +9,7 @@
 
 #include "core/errors.h"
 #include "core/format.h"
+#include "core/out_arg.h"
 #include "core/state.h"
 #include "gonioctl.h"
 #include "link/framing.h"
@@ -176,16 +177,12 @@ void gcget_generator(float &voltage, float &current, int32_t &ier) {
 extern "C" {
 
 int32_t gcset_generator(float voltage, float current, int32_t *ier) {
-    int32_t scratch = 0;
-    gonioctl::gcset_generator(voltage, current, ier != nullptr ? *ier : scratch);
+    gonioctl::gcset_generator(voltage, current, gonioctl::Out(ier));
     return 0;
 }
 
 int32_t gcget_generator(float *voltage, float *current, int32_t *ier) {
-    float v = 0.0f, c = 0.0f;
-    int32_t scratch = 0;
-    gonioctl::gcget_generator(voltage != nullptr ? *voltage : v, current != nullptr ? *current : c,
-                              ier != nullptr ? *ier : scratch);
+    gonioctl::gcget_generator(gonioctl::Out(voltage), gonioctl::Out(current), gonioctl::Out(ier));
     return 0;
 }
 

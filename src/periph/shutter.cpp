@@ -10,6 +10,7 @@
 #include "core/callbacks.h"
 #include "core/clock.h"
 #include "core/format.h"
+#include "core/out_arg.h"
 #include "core/state.h"
 #include "core/text.h"
 #include "link/framing.h"
@@ -134,40 +135,32 @@ void gcatten_delayed(int32_t mode, int32_t delay, int32_t &ier) {
 extern "C" {
 
 GC_API int32_t gcshutter(int32_t mode, int32_t *ier) {
-    int32_t scratch = 0;
-    gonioctl::gcshutter(mode, ier != nullptr ? *ier : scratch);
+    gonioctl::gcshutter(mode, gonioctl::Out(ier));
     return 0;
 }
 
 GC_API int32_t gcshutter_delayed(int32_t mode, int32_t delay, int32_t *ier) {
-    int32_t scratch = 0;
-    gonioctl::gcshutter_delayed(mode, delay, ier != nullptr ? *ier : scratch);
+    gonioctl::gcshutter_delayed(mode, delay, gonioctl::Out(ier));
     return 0;
 }
 
 GC_API int32_t gcshut_status(int32_t *state, float *seconds) {
-    int32_t state_scratch = 0;
-    float seconds_scratch = 0.0f;
-    gonioctl::gcshut_status(state != nullptr ? *state : state_scratch,
-                            seconds != nullptr ? *seconds : seconds_scratch);
+    gonioctl::gcshut_status(gonioctl::Out(state), gonioctl::Out(seconds));
     return 0;
 }
 
 GC_API int32_t gcinat(int32_t *ier) {
-    int32_t scratch = 0;
-    gonioctl::gcinat(ier != nullptr ? *ier : scratch);
+    gonioctl::gcinat(gonioctl::Out(ier));
     return 0;
 }
 
 GC_API int32_t gcattn_status(int32_t *state) {
-    int32_t scratch = 0;
-    gonioctl::gcattn_status(state != nullptr ? *state : scratch);
+    gonioctl::gcattn_status(gonioctl::Out(state));
     return 0;
 }
 
 GC_API int32_t gcatten_delayed(int32_t mode, int32_t delay, int32_t *ier) {
-    int32_t scratch = 0;
-    gonioctl::gcatten_delayed(mode, delay, ier != nullptr ? *ier : scratch);
+    gonioctl::gcatten_delayed(mode, delay, gonioctl::Out(ier));
     return 0;
 }
 

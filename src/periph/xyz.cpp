@@ -1,6 +1,7 @@
 // Sample XYZ stage entry points: fixed answers, no state, no controller traffic.
 #include "periph/xyz.h"
 
+#include "core/out_arg.h"
 #include "gonioctl.h"
 
 namespace gonioctl {
@@ -41,22 +42,14 @@ int32_t gcupdate_xyz(const void *, const void *, int32_t &ier) {
 
 }  // namespace gonioctl
 
-namespace {
-int32_t &ier_ref(int32_t *ier, int32_t &scratch) {
-    return ier != nullptr ? *ier : scratch;
-}
-}  // namespace
-
 extern "C" {
 
 int32_t gcgetxyz(float *position, int32_t *ier) {
-    int32_t scratch = 0;
-    return gonioctl::gcgetxyz(position, ier_ref(ier, scratch));
+    return gonioctl::gcgetxyz(position, gonioctl::Out(ier));
 }
 
 int32_t gcsetxyz(const void *unused1, const void *unused2, int32_t *ier) {
-    int32_t scratch = 0;
-    return gonioctl::gcsetxyz(unused1, unused2, ier_ref(ier, scratch));
+    return gonioctl::gcsetxyz(unused1, unused2, gonioctl::Out(ier));
 }
 
 int32_t gcgetxyzlimits(float *low, float *high) {
@@ -64,13 +57,11 @@ int32_t gcgetxyzlimits(float *low, float *high) {
 }
 
 int32_t gcsetxyzlimits(const void *unused1, const void *unused2, int32_t *ier) {
-    int32_t scratch = 0;
-    return gonioctl::gcsetxyzlimits(unused1, unused2, ier_ref(ier, scratch));
+    return gonioctl::gcsetxyzlimits(unused1, unused2, gonioctl::Out(ier));
 }
 
 int32_t gcupdate_xyz(const void *unused1, const void *unused2, int32_t *ier) {
-    int32_t scratch = 0;
-    return gonioctl::gcupdate_xyz(unused1, unused2, ier_ref(ier, scratch));
+    return gonioctl::gcupdate_xyz(unused1, unused2, gonioctl::Out(ier));
 }
 
 }  // extern "C"
