@@ -24,14 +24,6 @@ constinit int32_t g_flush_passes = 50;
 
 namespace {
 
-constexpr char kCR = 13;
-constexpr char kLF = 10;
-constexpr char kXON = 17;
-constexpr char kXOFF = 19;
-constexpr char kBEL = 7;
-constexpr char kEOT = 4;
-constexpr char kACK = 6;
-
 // Length of the texts handed to trace_cb.
 constexpr int32_t kTraceTextLen = 120;
 

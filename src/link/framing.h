@@ -5,6 +5,17 @@
 
 namespace gonioctl {
 
+// Control characters of the command language: the record end, the dropped
+// line feed and flow-control characters, and the signals (a reset is
+// answered with its own BEL or ACK).
+inline constexpr char kCR = 13;
+inline constexpr char kLF = 10;
+inline constexpr char kXON = 17;  // DC1
+inline constexpr char kXOFF = 19;
+inline constexpr char kBEL = 7;
+inline constexpr char kEOT = 4;
+inline constexpr char kACK = 6;
+
 // Sends the text up to its trimmed length; status is always 0.
 void GCPUT1(const char *text, int32_t len, int32_t &status);
 // Receives one reply record (up to and including CR) into buf; timeout <= 0 waits without limit.

@@ -22,9 +22,6 @@ constinit float g_reset_answer_timeout = 5.0f;
 
 namespace {
 
-constexpr char kBel = 7;
-constexpr char kAck = 6;
-constexpr char kDc1 = 17;
 constexpr int32_t kAttempts = 4;
 constexpr int32_t kReplyLen = 132;
 
@@ -50,7 +47,7 @@ bool attempt(char c) {
     // for the signal character, code 10 for silence) does not matter.
     set_interrupt(noted);
 
-    const char xon = kDc1;
+    const char xon = kXON;
     GCPUTS(&xon, 1, scratch);
     return (g_reply[0] & 127) == c;
 }
@@ -75,7 +72,7 @@ void reset_with(char c, int32_t &ier) {
     if (ier != 0) return;
 
     notify_motion(0);
-    if (c == kBel) {
+    if (c == kBEL) {
         int32_t scratch = 0;
         gcshutter(0, scratch);
     }
@@ -84,11 +81,11 @@ void reset_with(char c, int32_t &ier) {
 }  // namespace
 
 void gcreset(int32_t &ier) {
-    reset_with(kBel, ier);
+    reset_with(kBEL, ier);
 }
 
 void gcsoftreset(int32_t &ier) {
-    reset_with(kAck, ier);
+    reset_with(kACK, ier);
 }
 
 }  // namespace gonioctl
