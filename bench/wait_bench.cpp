@@ -15,19 +15,13 @@
 #include <thread>
 #include <vector>
 
+#include "bench_line.h"
 #include "core/errors.h"
 #include "core/state.h"
 #include "gonioctl.h"
 #include "link/serial.h"
-#include "support/raw_pty.h"
 
 namespace {
-
-double clock_s(clockid_t id) {
-    timespec ts{};
-    clock_gettime(id, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
 
 std::atomic<double> g_last_byte_written{0.0};
 std::atomic<bool> g_answer{false};
@@ -47,7 +41,7 @@ void controller(int master) {
         if (write(master, body, sizeof(body) - 1) < 0) return;
         timespec pause{0, 300000};
         nanosleep(&pause, nullptr);
-        g_last_byte_written = clock_s(CLOCK_MONOTONIC);
+        g_last_byte_written = bench::clock_s(CLOCK_MONOTONIC);
         if (write(master, "\r", 1) != 1) return;
     }
 }
@@ -56,33 +50,18 @@ void controller(int master) {
 
 int main() {
     int master = -1, slave = -1;
-    char name[256] = {};
-    if (!testsupport::open_raw_pty(master, slave, name)) {
-        std::perror("openpty");
-        return 1;
-    }
-    setenv("GONIOCTL_COM1", name, 1);
-
-    // The port is opened as gcopen does, without its handshake.
-    int32_t st = 0;
-    gcsetport(1, &st);
-    gonioctl::COMOPEN(st);
-    if (st != 0) {
-        std::fprintf(stderr, "open failed: %d\n", st);
-        return 1;
-    }
-    gonioctl::COMSETUP(9600, 8, "N", 1, 1.0f, "X", 1, st);
-    gonioctl::g_state.link_open = 1;
+    if (!bench::open_port_on_pty(master, slave)) return 1;
     std::thread peer(controller, master);
 
     // 1. The idle wait, after a short one that loads the time zone and reads
     // the trace level.
     int32_t reading = 0, ier = 0;
     gcdrscwait(0, &reading, 0.05f, &ier);
-    const double w0 = clock_s(CLOCK_MONOTONIC), c0 = clock_s(CLOCK_PROCESS_CPUTIME_ID);
+    const double w0 = bench::clock_s(CLOCK_MONOTONIC),
+                 c0 = bench::clock_s(CLOCK_PROCESS_CPUTIME_ID);
     gcdrscwait(0, &reading, 2.0f, &ier);
-    const double wall = clock_s(CLOCK_MONOTONIC) - w0;
-    const double cpu = clock_s(CLOCK_PROCESS_CPUTIME_ID) - c0;
+    const double wall = bench::clock_s(CLOCK_MONOTONIC) - w0;
+    const double cpu = bench::clock_s(CLOCK_PROCESS_CPUTIME_ID) - c0;
     std::printf(
         "gcdrscwait idle wait: %s, wall %.3f s, cpu %.4f s, cpu/wall %.5f (target <= 0.01)\n",
         ier == gonioctl::GCERR(10) ? "time-out" : "unexpected status", wall, cpu, cpu / wall);
@@ -96,7 +75,7 @@ int main() {
     float angles[4];
     for (int i = 0; i < kReads; ++i) {
         gcreada(angles, &ier);
-        const double done = clock_s(CLOCK_MONOTONIC);
+        const double done = bench::clock_s(CLOCK_MONOTONIC);
         if (ier != 0 || angles[3] != 40.0f) {
             ++failures;
             continue;
@@ -105,18 +84,7 @@ int main() {
     }
     g_stop = true;
     peer.join();
-    if (lat.empty()) {
-        std::printf("gcreada latency: no read completed\n");
-        return 1;
-    }
-    std::sort(lat.begin(), lat.end());
-    auto pct = [&](double p) {
-        return lat[static_cast<size_t>(p * static_cast<double>(lat.size() - 1))];
-    };
-    std::printf(
-        "gcreada latency over %zu reads (%d failed): p50 %.1f us, p99 %.1f us, max %.1f us "
-        "(target p99 < 1000 us)\n",
-        lat.size(), failures, pct(0.50), pct(0.99), lat.back());
+    if (!bench::print_latency("gcreada latency", "read", lat, failures)) return 1;
 
     gcclose(&ier);
     close(master);
